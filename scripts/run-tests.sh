@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The whole test suite from nothing: installs what is missing, checks the
+# formatting, builds with warnings as errors, runs every test (the ones that
+# need a display start their own Xvfb), then builds and runs the tests again
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+echo "== formatting"
+scripts/check-format.sh
+
+jobs=$(nproc)
+
+echo "== build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+echo "== tests"
+(cd build && ctest --output-on-failure -j "$jobs")
+
+echo "== sanitizer build"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVARO_SANITIZE=ON -DTALVARO_BUILD_CLIPS=OFF
+cmake --build build-asan -j "$jobs"
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+   ctest --output-on-failure -j "$jobs" -LE e2e)
+
+echo "== all tests passed"

@@ -1,0 +1,48 @@
+#pragma once
+// The panel's text output: move, select font, select colour, print. The text
+// state (position, font, colour) persists from one print to the next and from
+// one area of the program to the next.
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "core/platform.h"
+#include "core/text.h"
+
+namespace talvaro {
+
+struct Context;
+
+inline constexpr int colour_black = 0;
+inline constexpr int colour_red = 255;
+inline constexpr int colour_green = 65280;
+inline constexpr int colour_blue = 16711680;
+
+struct TextState {
+  int x = 0;
+  int y = 0;
+  FontSpec font;  // points 0: the default font of a new surface
+  int colour = colour_black;
+};
+
+// One item of a print: a text used unchanged, or an integer written in
+// decimal followed by one space.
+struct PrintItem {
+  PrintItem(std::string_view text) : value(text) {}        // NOLINT: implicit by design
+  PrintItem(const char* text) : value(text) {}             // NOLINT
+  PrintItem(const std::string& text) : value(text) {}      // NOLINT
+  PrintItem(const Text& text) : value(text.str()) {}       // NOLINT
+  PrintItem(int number) : value(decimal(number) + " ") {}  // NOLINT
+  std::string value;
+};
+
+void move_to(Context& cx, int x, int y);
+void set_font(Context& cx, std::string_view face, int points, int weight);
+void set_colour(Context& cx, int rgb);
+// Joins the items, drops one trailing LF (and a CR before it), draws the rest
+// at the current position and leaves the position at its right end. An empty
+// result draws nothing and leaves the position.
+void print_text(Context& cx, std::initializer_list<PrintItem> items);
+
+}  // namespace talvaro

@@ -1,0 +1,40 @@
+#pragma once
+// The voice: recorded clips played by name, one at a time, and the spoken
+// announcements built from them (frequencies, modes, signal reports, counts).
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/platform.h"
+
+namespace talvaro {
+
+struct Context;
+
+// Clip files already looked up, by requested path ("wave\point"); a null entry
+// remembers that no playable file was found.
+struct ClipCache {
+  std::map<std::string, std::shared_ptr<const Sound>, std::less<>> sounds;
+};
+
+// Plays folder + name ("wave\" + "point": the file wave/point.wav, found
+// without regard to case under the working folder, then the program's
+// folder). A missing or unplayable file is silent and returns at once.
+void play_clip(Context& cx, std::string_view folder, std::string_view name, bool wait = true);
+// Plays a speech clip from wave_path, waiting.
+void say(Context& cx, std::string_view name);
+// The pause: "shdel" from pause_wave_path, waiting.
+void short_pause(Context& cx);
+// Speaks argument_text digit by digit ("point" for "."), normalising it in
+// place (trailing zeros after a point removed, a bare final point gets "0").
+void speak_frequency(Context& cx);
+// Speaks mode_text by the mode table; a text matching no row is not spoken.
+void speak_mode(Context& cx);
+// "s", the level digit (at most 9), and "plus" above 9.
+void speak_signal_report(Context& cx);
+// A count below 100: the tens digit when above 9, then the units digit.
+void speak_count(Context& cx, int count);
+
+}  // namespace talvaro

@@ -1,0 +1,124 @@
+#include "core/startup.h"
+
+#include <gtest/gtest.h>
+
+#include "core/config.h"
+#include "support/fakes.h"
+
+namespace talvaro {
+namespace {
+
+using testing::Bench;
+
+TEST(Configuration, FieldsComeFromFixedCharacterPositions) {
+  Bench bench;
+  bench.write_file("TALVARO.CFG", "PRT=COM7\r\nBAUDR=19200\r\nMODEL=AR8600\r\nVOICE=2\r\nDEBUG=2\r\nextra\r\n");
+  ASSERT_TRUE(read_configuration(*bench.cx));
+  EXPECT_EQ(bench.st.config_port_text, "COM7");
+  EXPECT_EQ(bench.st.config_baud_text, "19200");
+  EXPECT_EQ(bench.st.voice_enabled, 2);  // any non-zero value turns the voice on
+  EXPECT_EQ(bench.st.debug_enabled, 2);  // only exactly 1 turns the log on
+}
+
+TEST(Configuration, AThreeLineFileGivesVoiceOffAndNoLog) {
+  Bench bench;
+  bench.write_file("TALVARO.CFG", "xxxxCOM1\nxxxxxx9600\nxxxxx\n");
+  ASSERT_TRUE(read_configuration(*bench.cx));
+  EXPECT_EQ(bench.st.config_port_text, "COM1");
+  EXPECT_EQ(bench.st.config_baud_text, "9600");
+  EXPECT_EQ(bench.st.voice_enabled, 0);
+  EXPECT_EQ(bench.st.debug_enabled, 0);
+}
+
+TEST(Configuration, BinaryJunkIsReadWithoutHarm) {
+  Bench bench;
+  bench.write_file("TALVARO.CFG", std::string("\0\xff\x01\x02\x03\x04\x05\x06\x07\r\n\x80\x81", 14) +
+                                      std::string(5000, '\x9b') + "\n\n\n\n");
+  ASSERT_TRUE(read_configuration(*bench.cx));
+  EXPECT_LE(bench.st.config_port_text.size(), Text::capacity);
+  EXPECT_EQ(bench.st.voice_enabled, 0);
+}
+
+TEST(Configuration, MissingFileIsReported) {
+  Bench bench;
+  EXPECT_FALSE(read_configuration(*bench.cx));
+}
+
+TEST(Startup, MissingConfigurationShowsTwoLinesSaysCfnfAndLeavesBank00Alone) {
+  Bench bench;
+  bench.make_clips();
+  const std::string old_bank = "*** Talvaro V 4.1b ***  01-01-2026  10:00:00\r\nAM\r\n99.5\r\n1\r\n2\r\n5\r\n9999\r\n";
+  bench.write_file("bank00.dat", old_bank);
+  EXPECT_EQ(run_talvaro(bench.platform), 0);
+  EXPECT_EQ(bench.read_file("bank00.dat"), old_bank);
+  EXPECT_EQ(bench.display.text_at(0, 30), "--- TALVARO.CFG file not found ---");
+  EXPECT_EQ(bench.display.text_at(0, 60), "please run the 'TALVSET' program");
+  EXPECT_EQ(bench.audio.spoken_text(), "cfnf");
+  EXPECT_TRUE(bench.display.closed);
+  EXPECT_EQ(bench.serial.open_count, 0);
+  EXPECT_EQ(bench.display.window.caption, "*** AR8600 Talvaro Front Panel v4.1b***");
+  EXPECT_EQ(bench.display.window.left, 250);
+  EXPECT_EQ(bench.display.window.top, 100);
+  EXPECT_EQ(bench.display.window.width, 950);
+  EXPECT_EQ(bench.display.window.height, 500);
+}
+
+TEST(Startup, MissingConfigurationWritesNoBank00EitherWhenThereIsNone) {
+  Bench bench;
+  EXPECT_EQ(run_talvaro(bench.platform), 0);
+  EXPECT_FALSE(bench.exists("bank00.dat"));
+}
+
+TEST(Startup, LogHeaderBannerAnnouncementAndStateRecordAtClose) {
+  Bench bench;
+  bench.make_clips();
+  bench.write_config(1, 9600, 1, 1);
+  bench.write_file("debug1.dat", "an old log that must go\r\n");
+  // The window's close request is the only event.
+  bench.events.script.push_back({event_close, 0});
+  EXPECT_EQ(run_talvaro(bench.platform), 0);
+
+  const std::string log = bench.read_file("debug1.dat");
+  EXPECT_EQ(log.rfind("TALVARO 4.1b  06-12-2026   09:05:07\r\n", 0), 0u) << log;
+  EXPECT_EQ(log.find("an old log"), std::string::npos);
+  // The log was closed before "EX", so "EX" is never in it.
+  EXPECT_EQ(log.find("TX= EX"), std::string::npos);
+
+  EXPECT_EQ(bench.display.text_at(270, 0).rfind("*** Talvaro V 4.1b ***", 0), 0u);
+  const auto spoken = bench.audio.spoken(true);
+  ASSERT_GE(spoken.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(spoken.begin(), spoken.begin() + 5),
+            (std::vector<std::string>{"talvaro", "4", "point", "1", "shdel"}));
+
+  EXPECT_EQ(bench.events.timer_period, 100);
+  EXPECT_TRUE(bench.events.timer_stopped);
+  EXPECT_NE(bench.serial.line->written.find("EX\r"), std::string::npos);
+
+  const std::string record = bench.read_file("bank00.dat");
+  EXPECT_EQ(record.rfind("*** Talvaro V 4.1b ***  06-12-2026  09:05:07\r\n", 0), 0u) << record;
+  EXPECT_TRUE(record.ends_with("\r\n12.5\r\n9999\r\n")) << record;
+  int lines = 0;
+  for (char c : record) lines += c == '\n';
+  EXPECT_EQ(lines, 7);
+}
+
+TEST(Startup, VoiceOffSilencesSpeechButKeepsThePause) {
+  Bench bench;
+  bench.make_clips();
+  bench.write_config(1, 9600, 0, 0);
+  bench.events.script.push_back({event_close, 0});
+  EXPECT_EQ(run_talvaro(bench.platform), 0);
+  for (const auto& clip : bench.audio.spoken(true)) {
+    EXPECT_TRUE(clip == "shdel") << clip;
+  }
+  EXPECT_FALSE(bench.audio.spoken(true).empty());
+  EXPECT_FALSE(bench.exists("debug1.dat"));
+}
+
+TEST(Startup, DateAndTimeTexts) {
+  EXPECT_EQ(date_text({2026, 3, 4, 5, 6, 7}), "04-03-2026");
+  EXPECT_EQ(time_text({2026, 3, 4, 5, 6, 7}), "05:06:07");
+}
+
+}  // namespace
+}  // namespace talvaro
