@@ -120,16 +120,16 @@ void SdlEvents::wait_events(std::vector<Event>& events) {
       events.push_back({event_close, 0});
       return;
     }
-    translate(event, events);
+    translate(event, events, before);
     // Everything else already queued, in order, without waiting again.
-    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) translate(event, events);
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) translate(event, events, before);
   }
 }
 
-void SdlEvents::translate(const SDL_Event& event, std::vector<Event>& events) {
-  const auto close_request = [&events] {
+void SdlEvents::translate(const SDL_Event& event, std::vector<Event>& events, std::size_t first) {
+  const auto close_request = [&events, first] {
     // Closing the window also brings SDL's quit event: one request is enough.
-    if (events.empty() || events.back().code != event_close) events.push_back({event_close, 0});
+    if (events.size() == first || events.back().code != event_close) events.push_back({event_close, 0});
   };
   switch (event.type) {
     case SDL_QUIT:
@@ -158,7 +158,12 @@ void SdlEvents::translate(const SDL_Event& event, std::vector<Event>& events) {
       events.push_back({event_key_up, 0});
       return;
     default:
-      if (tick_type_ != 0 && event.type == tick_type_) events.push_back({event_timer, 0});
+      // A tick pushed while the timer was being stopped is dropped, and two
+      // ticks pending together are one.
+      if (tick_type_ == 0 || event.type != tick_type_ || timer_ == 0) return;
+      if (std::find(events.begin() + static_cast<std::ptrdiff_t>(first), events.end(), Event{event_timer, 0}) ==
+          events.end())
+        events.push_back({event_timer, 0});
       return;
   }
 }

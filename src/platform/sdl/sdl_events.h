@@ -34,7 +34,8 @@ class SdlEvents final : public EventSource {
 
  private:
   // Appends the core event for one SDL event, if it is one the core takes.
-  void translate(const SDL_Event& event, std::vector<Event>& events);
+  // The events of this hand-over start at index first.
+  void translate(const SDL_Event& event, std::vector<Event>& events, std::size_t first);
 
   SdlDisplay& display_;
   sdl::Subsystem subsystem_{SDL_INIT_EVENTS | SDL_INIT_TIMER};
