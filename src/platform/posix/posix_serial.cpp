@@ -28,6 +28,9 @@ constexpr Milliseconds write_time_limit{200};
 constexpr Milliseconds close_drain_limit{200};
 // Longest gap between two received bytes that a waiting read sits out.
 constexpr Milliseconds read_interval_limit{1000};
+// Ceiling on a waiting read's whole time-out, however large the multiplier
+// and count: keeps the clock arithmetic in range.
+constexpr std::int64_t read_total_limit_ms = 3'600'000;
 // Per-byte read time-out in force right after opening.
 constexpr int initial_read_multiplier_ms = 5;
 
@@ -353,7 +356,8 @@ class PosixSerialDevice final : public SerialDevice {
   // Waits for up to multiplier ms per requested byte in all, and after the
   // first byte for at most the interval limit between two arrivals.
   int read_waiting(char* buffer, int max_count) {
-    const auto total = Milliseconds(static_cast<std::int64_t>(read_multiplier_ms_) * max_count);
+    const auto total =
+        Milliseconds(std::min(static_cast<std::int64_t>(read_multiplier_ms_) * max_count, read_total_limit_ms));
     const auto deadline = SteadyClock::now() + total;
     int got = 0;
     bool woken = false;
