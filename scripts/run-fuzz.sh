@@ -14,7 +14,7 @@ for target in reply text_file config bank_load frequency; do
   cp -r "fuzz/corpus/$target/." "$work/"
   mkdir -p build-fuzz/artifacts
   build-fuzz/fuzz/fuzz_$target -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=2048 \
-    -artifact_prefix=build-fuzz/artifacts/ \
+    -artifact_prefix="$(pwd)/build-fuzz/artifacts/" \
     -print_final_stats=1 "$work" 2>&1 | tail -n 12
   rm -rf "$work"
 done
