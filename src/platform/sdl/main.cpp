@@ -13,6 +13,9 @@
 #include "platform/sdl/sdl_display.h"
 #include "platform/sdl/sdl_events.h"
 #include "platform/sdl/sdl_handles.h"
+#ifdef TALVARO_CLIP_LOG
+#include "platform/sdl/clip_log.h"
+#endif
 
 namespace {
 
@@ -49,7 +52,13 @@ int main() {
   sdl::FontRenderer fonts;
   SdlDisplay display;
   SdlEvents events(display);
-  SdlAudio audio;
+  SdlAudio sdl_audio;
+#ifdef TALVARO_CLIP_LOG
+  // The test build records every clip in clips.log in the working folder.
+  ClipLogAudio audio(sdl_audio, "clips.log");
+#else
+  Audio& audio = sdl_audio;
+#endif
   PosixSerialPorts serial;
   PosixClock clock;
   Platform platform{display, audio, serial, clock, events, program_folder()};
