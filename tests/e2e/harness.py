@@ -1,0 +1,614 @@
+"""Harness for the end-to-end tests: the real panel program in its own X
+server, keys typed into its window by xdotool, and the receiver simulator on
+the other end of a pseudo-terminal.
+
+A `Panel` owns one run: a fresh temporary working folder with TALVARO.CFG and
+any fixture files, an Xvfb server on a display number it picks itself, the
+simulator (linked as COM1 in the folder, logging every command it receives,
+with a control FIFO for faults and signals) and the panel process
+(build/talvaro-e2e, which records every clip it plays in clips.log).
+
+Everything is observed from the outside, as a user and the receiver would:
+the commands on the wire (the simulator's log), the clips spoken (clips.log),
+the debug log, the bank files, the window's pixels and the exit code. All
+waiting is done by polling for a condition with a generous time limit; no
+fixed sleep is ever an assertion.
+
+Standard library only.
+"""
+
+import dataclasses
+import errno
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import termios
+import time
+import tty
+
+CAPTION = "*** AR8600 Talvaro Front Panel v4.1b***"
+DEFAULT_TIMEOUT = 30.0
+POLL_SECONDS = 0.05
+
+# Key names used in the scenarios, as xdotool knows them. Letters are sent
+# lower case: an upper-case keysym would hold Shift, and the panel ignores a
+# key pressed while another is held.
+KEY_NAMES = {
+    ".": "period",
+    "Enter": "Return",
+    "Space": "space",
+    "PageUp": "Prior",
+    "PageDown": "Next",
+}
+
+
+def missing_tools():
+    """The programs the tests need that are not installed."""
+    return [tool for tool in ("Xvfb", "xdotool", "import") if shutil.which(tool) is None]
+
+
+def crlf_lines(lines):
+    """Text of a file written one line per item, each ended by CR LF."""
+    return "".join(line + "\r\n" for line in lines)
+
+
+def config_text(port="COM1", baud="9600", voice="1", debug="1"):
+    return crlf_lines(["PRT=" + port, "BAUDR=" + baud, "MODEL=AR8600", "VOICE=" + voice, "DEBUG=" + debug])
+
+
+@dataclasses.dataclass(frozen=True)
+class Command:
+    seconds: float  # since the simulator started
+    text: str  # as received, without the CR; byte 30 is "<1E>"
+
+
+@dataclasses.dataclass(frozen=True)
+class Clip:
+    ms: int  # monotonic clock of the panel
+    wait: bool
+    name: str  # file name without folder and ".wav", lower case
+
+
+@dataclasses.dataclass(frozen=True)
+class Mark:
+    """A point in the run: later queries can look only at what came after."""
+
+    commands: int
+    clips: int
+    debug: int
+
+
+class Image:
+    """A screenshot: width, height and rows of RGB bytes."""
+
+    def __init__(self, width, height, rgb):
+        self.width = width
+        self.height = height
+        self.rgb = rgb
+
+    def pixel(self, x, y):
+        i = 3 * (y * self.width + x)
+        return tuple(self.rgb[i : i + 3])
+
+    def points(self, left, top, right, bottom, wanted):
+        """The set of (x, y) in the rectangle whose (r, g, b) satisfies wanted."""
+        found = set()
+        for y in range(max(top, 0), min(bottom, self.height)):
+            for x in range(max(left, 0), min(right, self.width)):
+                if wanted(self.pixel(x, y)):
+                    found.add((x, y))
+        return found
+
+
+def is_blue(rgb):
+    r, g, b = rgb
+    return b >= 200 and r <= 80 and g <= 80
+
+
+def is_red(rgb):
+    r, g, b = rgb
+    return r >= 200 and g <= 80 and b <= 80
+
+
+def is_green(rgb):
+    r, g, b = rgb
+    return g >= 200 and r <= 80 and b <= 80
+
+
+def is_black(rgb):
+    return max(rgb) <= 60
+
+
+def parse_ppm(data):
+    """A binary PPM (P6, 8 or 16 bits a sample) as an Image."""
+    fields = []
+    position = 0
+    while len(fields) < 4:
+        while data[position : position + 1].isspace():
+            position += 1
+        if data[position : position + 1] == b"#":
+            position = data.index(b"\n", position) + 1
+            continue
+        end = position
+        while not data[end : end + 1].isspace():
+            end += 1
+        fields.append(data[position:end])
+        position = end
+    position += 1  # the single blank after the maximum value
+    if fields[0] != b"P6":
+        raise ValueError("not a binary PPM")
+    width, height, maximum = (int(field) for field in fields[1:])
+    samples = data[position:]
+    if maximum < 256:
+        rgb = bytes(samples[: 3 * width * height])
+    else:
+        wide = samples[: 6 * width * height]
+        rgb = bytes(wide[i] for i in range(0, len(wide), 2))  # high bytes
+    if maximum not in (255, 65535):
+        rgb = bytes(value * 255 // maximum for value in rgb)
+    return Image(width, height, rgb)
+
+
+def read_text(path):
+    try:
+        with open(path, "rb") as file:
+            return file.read().decode("latin-1")
+    except FileNotFoundError:
+        return None
+
+
+def split_lines(text):
+    """Lines of a text file whose lines end with CR LF, LF or CR."""
+    if not text:
+        return []
+    return re.split(r"\r\n|\n|\r", text[:-2] if text.endswith("\r\n") else text.rstrip("\r\n"))
+
+
+def stop_process(process, grace=5.0):
+    """Ends a process this harness started: SIGTERM, then SIGKILL."""
+    if process is None or process.poll() is not None:
+        return
+    try:
+        process.send_signal(signal.SIGTERM)
+        process.wait(timeout=grace)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait(timeout=grace)
+    except ProcessLookupError:
+        pass
+
+
+class Xvfb:
+    """A virtual X server on a display number the server picks itself, so
+    tests running side by side never meet."""
+
+    def __init__(self, folder):
+        self.process = None
+        self.display = None
+        self.log = open(os.path.join(folder, "xvfb.log"), "wb")
+
+    def start(self, timeout=20.0):
+        read_end, write_end = os.pipe()
+        try:
+            self.process = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+                pass_fds=(write_end,),
+                stdin=subprocess.DEVNULL,
+                stdout=self.log,
+                stderr=self.log,
+            )
+        finally:
+            os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + timeout
+        try:
+            os.set_blocking(read_end, False)
+            while not number.endswith(b"\n"):
+                if time.monotonic() > deadline or self.process.poll() is not None:
+                    raise RuntimeError("Xvfb did not start (see xvfb.log)")
+                try:
+                    chunk = os.read(read_end, 16)
+                except BlockingIOError:
+                    time.sleep(POLL_SECONDS)
+                    continue
+                if not chunk:
+                    raise RuntimeError("Xvfb did not report its display")
+                number += chunk
+        finally:
+            os.close(read_end)
+        self.display = ":" + number.decode().strip()
+
+    def stop(self):
+        stop_process(self.process)
+        self.log.close()
+
+
+class Panel:
+    """One run of the panel against the simulator, in a fresh folder.
+
+    build: the build folder (talvaro-e2e, ar8600-sim and wave/ are there).
+    files: name -> text, written into the working folder before the start.
+    config: the text of TALVARO.CFG (None: no configuration file).
+    sim: False runs without a simulator (COM1 is then whatever files gave).
+    scenario: simulator directives, one a line, given as --scenario.
+    sim_args: further simulator options.
+    """
+
+    def __init__(self, build, files=None, config=None, sim=True, scenario=None, sim_args=(), keep=False):
+        self.build = os.path.abspath(build)
+        self.program = os.path.join(self.build, "talvaro-e2e")
+        self.simulator = os.path.join(self.build, "ar8600-sim")
+        self.folder = tempfile.mkdtemp(prefix="talvaro-e2e-")
+        self.files = dict(files or {})
+        self.config = config_text() if config is None else config
+        self.use_sim = sim
+        self.scenario = scenario
+        self.sim_args = list(sim_args)
+        self.keep = keep
+        self.xvfb = None
+        self.sim_process = None
+        self.process = None
+        self.window = None
+        self.exit_code = None
+        self.runs = 0
+        self._outputs = []
+
+    # ------------------------------------------------------------ paths
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    @property
+    def link(self):
+        return self.path("COM1")
+
+    @property
+    def control_path(self):
+        return self.path("sim.control")
+
+    # ------------------------------------------------------------ life cycle
+
+    def check_build(self):
+        """What the build lacks for these tests, or None."""
+        if not os.access(self.program, os.X_OK):
+            return "no program at %s (build the talvaro-e2e target)" % self.program
+        if self.use_sim and not os.access(self.simulator, os.X_OK):
+            return "no receiver simulator at %s (build the ar8600-sim target)" % self.simulator
+        if not os.path.isfile(os.path.join(self.build, "wave", "shdel.wav")):
+            return "no voice clips in %s/wave (configure with TALVARO_BUILD_CLIPS=ON and build)" % self.build
+        return None
+
+    def start(self):
+        """Starts the X server, the simulator and the panel, and finds the
+        panel's window."""
+        problem = self.check_build()
+        if problem:
+            raise AssertionError(problem)
+        if self.config is not False:
+            self.write_file("TALVARO.CFG", self.config)
+        for name, text in self.files.items():
+            self.write_file(name, text)
+        self.xvfb = Xvfb(self.folder)
+        self.xvfb.start()
+        if self.use_sim:
+            self.start_sim()
+        self.start_panel()
+
+    def start_sim(self):
+        arguments = [
+            self.simulator,
+            "--link",
+            self.link,
+            "--log",
+            self.path("sim.log"),
+            "--control",
+            self.control_path,
+        ]
+        if self.scenario is not None:
+            self.write_file("sim.scenario", self.scenario)
+            arguments += ["--scenario", self.path("sim.scenario")]
+        arguments += self.sim_args
+        output = open(self.path("sim.out"), "wb")
+        self._outputs.append(output)
+        self.sim_process = subprocess.Popen(
+            arguments, cwd=self.folder, stdin=subprocess.DEVNULL, stdout=output, stderr=output
+        )
+        # The link appears only once the terminal is ready.
+        self.wait_for(
+            lambda: os.path.islink(self.link) and os.path.exists(self.path("sim.log")),
+            what="the simulator's terminal link",
+            timeout=15,
+            check_panel=False,
+        )
+
+    def start_panel(self):
+        """Starts (or starts again) the panel in the working folder."""
+        self.exit_code = None
+        # The program empties both logs when it starts; moving the last run's
+        # aside first means nothing of it can be mistaken for the new run.
+        self.runs += 1
+        for name in ("clips.log", "debug1.dat"):
+            if os.path.exists(self.path(name)):
+                os.replace(self.path(name), self.path("%s.run%d" % (name, self.runs - 1)))
+        environment = dict(os.environ)
+        environment.update(DISPLAY=self.xvfb.display, SDL_VIDEODRIVER="x11", SDL_AUDIODRIVER="dummy")
+        # The dummy audio device plays in real time, in silence: a waiting
+        # clip lasts its length, as on a machine with speakers.
+        output = open(self.path("panel.out"), "ab")
+        self._outputs.append(output)
+        self.process = subprocess.Popen(
+            [self.program], cwd=self.folder, env=environment, stdin=subprocess.DEVNULL, stdout=output, stderr=output
+        )
+        self.window = self.wait_for(self._find_window, what="the panel window", timeout=20, check_panel=True)
+
+    def _find_window(self):
+        found = self.xdotool("search", "--name", "AR8600 Talvaro Front Panel", check=False)
+        for window in found.split():
+            if self.xdotool("getwindowname", window, check=False).rstrip("\n") == CAPTION:
+                return window
+        return None
+
+    def close(self):
+        """Stops whatever still runs; removes the folder unless asked to keep it."""
+        stop_process(self.process)
+        stop_process(self.sim_process)
+        if self.xvfb is not None:
+            self.xvfb.stop()
+        for output in self._outputs:
+            output.close()
+        if self.keep:
+            print("kept the working folder %s" % self.folder)
+        else:
+            shutil.rmtree(self.folder, ignore_errors=True)
+
+    def __enter__(self):
+        try:
+            self.start()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    # ------------------------------------------------------------ files
+
+    def write_file(self, name, text):
+        with open(self.path(name), "wb") as file:
+            file.write(text.encode("latin-1"))
+
+    def read_file(self, name):
+        """The file's text, or None when it does not exist."""
+        return read_text(self.path(name))
+
+    def file_lines(self, name):
+        return split_lines(self.read_file(name))
+
+    def exists(self, name):
+        return os.path.lexists(self.path(name))
+
+    # ------------------------------------------------------------ observations
+
+    def sim_log(self):
+        return split_lines(read_text(self.path("sim.log")) or "")
+
+    def sim_commands(self, since=None, skip=()):
+        """Commands the simulator received, in order; control lines left out.
+        skip: command texts to leave out (e.g. ("LM",) for the level polls)."""
+        commands = []
+        for line in self.sim_log():
+            seconds, _, text = line.partition(" ")
+            if text.startswith("# "):
+                continue
+            commands.append(Command(float(seconds), text))
+        if since is not None:
+            commands = commands[since.commands :]
+        return [command.text for command in commands if command.text not in skip]
+
+    def clip_records(self, since=None):
+        clips = []
+        for line in split_lines(read_text(self.path("clips.log")) or ""):
+            parts = line.split(" ", 2)
+            if len(parts) != 3:
+                continue
+            name = os.path.basename(parts[2]).lower()
+            if name.endswith(".wav"):
+                name = name[:-4]
+            clips.append(Clip(int(parts[0]), parts[1] == "wait", name))
+        return clips[since.clips :] if since is not None else clips
+
+    def clips(self, since=None, pauses=False):
+        """Names of the clips played, in order; the pause "shdel" left out
+        unless asked for."""
+        return [clip.name for clip in self.clip_records(since) if pauses or clip.name != "shdel"]
+
+    def debug_log(self, since=None):
+        lines = self.file_lines("debug1.dat")
+        return lines[since.debug :] if since is not None else lines
+
+    def mark(self):
+        return Mark(len(self.sim_commands()), len(self.clip_records()), len(self.debug_log()))
+
+    def screenshot(self):
+        """The window's pixels (client area: there is no window manager)."""
+        data = subprocess.run(
+            ["import", "-window", self.window, "-depth", "8", "ppm:-"],
+            env=self.x_environment(),
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+            timeout=30,
+            check=True,
+        ).stdout
+        return parse_ppm(data)
+
+    def running(self):
+        return self.process is not None and self.process.poll() is None
+
+    # ------------------------------------------------------------ actions
+
+    def x_environment(self):
+        return dict(os.environ, DISPLAY=self.xvfb.display)
+
+    def xdotool(self, *arguments, check=True):
+        result = subprocess.run(
+            ["xdotool", *arguments],
+            env=self.x_environment(),
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+            text=True,
+            timeout=30,
+        )
+        if check and result.returncode != 0:
+            raise AssertionError("xdotool %s failed: %s" % (" ".join(arguments), result.stderr))
+        return result.stdout
+
+    def keys(self, sequence):
+        """Types keys into the panel window, 200 ms apart. sequence is
+        space-separated names: digits, ".", letters, Enter, Space, Up, Down,
+        Left, Right, PageUp, PageDown, F1 to F12. The panel takes at most ten
+        key presses ahead of its dispatch, so send few at a time."""
+        names = []
+        for name in sequence.split():
+            if len(name) == 1 and name.isalpha():
+                name = name.lower()
+            names.append(KEY_NAMES.get(name, name))
+        if not self.running():
+            raise AssertionError("keys %r: the panel is not running\n%s" % (sequence, self.describe()))
+        self.xdotool("windowfocus", "--sync", self.window)
+        self.xdotool("key", "--window", self.window, "--delay", "200", *names)
+
+    def control(self, line, timeout=10):
+        """Sends a directive to the simulator and waits until it has taken it."""
+        before = len(self.sim_log())
+        descriptor = os.open(self.control_path, os.O_WRONLY | os.O_NONBLOCK)
+        try:
+            os.write(descriptor, (line + "\n").encode())
+        finally:
+            os.close(descriptor)
+        self.wait_for(
+            lambda: any(entry.partition(" ")[2].startswith("# " + line) for entry in self.sim_log()[before:]),
+            what="the simulator to take %r" % line,
+            timeout=timeout,
+            check_panel=False,
+        )
+
+    def query_receiver(self, command, lines, timeout=10):
+        """Sends a command to the simulator over the line, as the panel
+        would, and returns the first `lines` reply lines. Only while the
+        panel does not hold the port."""
+        if self.running():
+            raise AssertionError("the panel still holds the port")
+        descriptor = os.open(self.link, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        try:
+            tty.setraw(descriptor, termios.TCSANOW)
+            os.write(descriptor, command.encode() + b"\r")
+            received = b""
+            deadline = time.monotonic() + timeout
+            while received.count(b"\r\n") < lines:
+                if time.monotonic() > deadline:
+                    raise AssertionError("no reply to %s from the simulator: %r" % (command, received))
+                try:
+                    chunk = os.read(descriptor, 4096)
+                except OSError as error:
+                    if error.errno not in (errno.EAGAIN, errno.EIO):
+                        raise
+                    chunk = b""
+                if chunk:
+                    received += chunk
+                else:
+                    time.sleep(POLL_SECONDS)
+            return received.decode("latin-1").split("\r\n")[:lines]
+        finally:
+            os.close(descriptor)
+
+    def wait_exit(self, timeout=DEFAULT_TIMEOUT):
+        """Waits for the panel to end and returns its exit code."""
+        try:
+            self.exit_code = self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("the panel did not end within %d s\n%s" % (timeout, self.describe())) from None
+        return self.exit_code
+
+    def quit(self, timeout=DEFAULT_TIMEOUT):
+        """Q, then the exit code."""
+        self.keys("Q")
+        return self.wait_exit(timeout)
+
+    # ------------------------------------------------------------ waiting
+
+    def wait_for(self, condition, what, timeout=DEFAULT_TIMEOUT, check_panel=True):
+        """Polls condition until it returns something true, and returns that.
+        Fails with a description of the run when the time is up, or at once
+        when the panel has ended (unless check_panel is False)."""
+        deadline = time.monotonic() + timeout
+        while True:
+            value = condition()
+            if value:
+                return value
+            if check_panel and self.process is not None and self.process.poll() is not None:
+                value = condition()
+                if value:
+                    return value
+                raise AssertionError(
+                    "the panel ended (exit code %s) while waiting for %s\n%s"
+                    % (self.process.returncode, what, self.describe())
+                )
+            if time.monotonic() > deadline:
+                raise AssertionError("timed out after %d s waiting for %s\n%s" % (timeout, what, self.describe()))
+            time.sleep(POLL_SECONDS)
+
+    def wait_clip(self, name, since=None, count=1, timeout=DEFAULT_TIMEOUT):
+        """Waits until the clip has been played count times since the mark."""
+        self.wait_for(
+            lambda: self.clips(since, pauses=True).count(name) >= count,
+            what="clip %r (%d times)" % (name, count),
+            timeout=timeout,
+        )
+
+    def wait_command(self, text, since=None, count=1, timeout=DEFAULT_TIMEOUT):
+        """Waits until the receiver has got the command count times since the mark."""
+        self.wait_for(
+            lambda: self.sim_commands(since).count(text) >= count,
+            what="command %r on the wire (%d times)" % (text, count),
+            timeout=timeout,
+        )
+
+    def wait_polls(self, count, since=None, timeout=DEFAULT_TIMEOUT):
+        """Waits for count level polls ("LM") since the mark: the poll cycle
+        has gone round that many times."""
+        self.wait_command("LM", since, count, timeout)
+
+    def wait_connected(self, timeout=60):
+        """Waits until the panel has heard the receiver ("connected") and
+        polls the level again, so that keys are taken as commands."""
+        self.wait_clip("connected", timeout=timeout)
+        after = self.mark()
+        self.wait_polls(1, since=after)
+
+    # ------------------------------------------------------------ reports
+
+    def describe(self):
+        """What the run has done so far, for failure messages."""
+
+        def tail(items, count=25):
+            items = list(items)
+            return ("... " if len(items) > count else "") + " | ".join(items[-count:])
+
+        panel_output = read_text(self.path("panel.out")) or ""
+        sim_output = read_text(self.path("sim.out")) or ""
+        state = "running" if self.running() else "ended with %s" % (self.process.poll() if self.process else None)
+        return "\n".join(
+            [
+                "  folder:   %s" % self.folder,
+                "  panel:    %s" % state,
+                "  wire:     %s" % tail(self.sim_commands(skip=("LM",))),
+                "  clips:    %s" % tail(self.clips()),
+                "  debug:    %s" % tail(self.debug_log(), 15),
+                "  panel out: %s" % tail(panel_output.splitlines(), 8),
+                "  sim out:  %s" % tail(sim_output.splitlines(), 8),
+            ]
+        )
