@@ -56,7 +56,8 @@ Options:
   --seed N             seed of the garbage fault
   --log FILE           write every command received to FILE, one a line:
                        seconds since start (ms precision), a space, the
-                       command as received (control bytes as <1E>)
+                       command as received (control bytes as <1E>);
+                       control lines are logged as "S.mmm # LINE"
   --control PATH       make a FIFO at PATH that takes directives while running,
                        one a line, e.g.: echo 'fault silence' > PATH
   --help               show this text
@@ -198,6 +199,7 @@ class Simulator {
   bool open_terminal();
   void hang_up();
   void log_received(std::string_view text);
+  void log_line(std::string_view text);
   void receive();
   void read_control();
   void enqueue(const Replies& replies);
@@ -322,10 +324,12 @@ void Simulator::hang_up() {
   std::fprintf(stderr, "ar8600-sim: line hung up\n");
 }
 
-void Simulator::log_received(std::string_view text) {
+void Simulator::log_received(std::string_view text) { log_line(visible_text(text)); }
+
+void Simulator::log_line(std::string_view text) {
   if (!log_) return;
   const long long ms = clock_.now().count();
-  std::fprintf(log_.get(), "%lld.%03lld %s\n", ms / 1000, ms % 1000, visible_text(text).c_str());
+  std::fprintf(log_.get(), "%lld.%03lld %.*s\n", ms / 1000, ms % 1000, static_cast<int>(text.size()), text.data());
   std::fflush(log_.get());
 }
 
@@ -371,6 +375,7 @@ void Simulator::read_control() {
     const std::string line = control_buffer_.substr(0, end);
     control_buffer_.erase(0, end + 1);
     const std::string problem = apply_directive(line, receiver_, line_, clock_.now());
+    log_line("# " + visible_text(line) + (problem.empty() ? "" : " (refused: " + problem + ")"));
     if (problem.empty()) {
       std::fprintf(stderr, "ar8600-sim: control: %s\n", line.c_str());
     } else {
