@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -188,6 +189,7 @@ struct PendingOutput {
 constexpr std::size_t kMaxQueuedBytes = 1 << 20;
 constexpr std::size_t kMaxControlLine = 4096;
 constexpr auto kPacingSlack = std::chrono::milliseconds(2);
+constexpr auto kListenerCheck = std::chrono::milliseconds(20);
 
 class Simulator {
  public:
@@ -198,6 +200,7 @@ class Simulator {
   bool set_up();
   bool open_terminal();
   void hang_up();
+  void listener_gone();
   void log_received(std::string_view text);
   void log_line(std::string_view text);
   void receive();
@@ -228,6 +231,7 @@ class Simulator {
   TimePoint next_byte_at_{};
   bool flow_stopped_ = false;   // XOFF received
   bool write_blocked_ = false;  // the terminal's buffer is full: wait for POLLOUT
+  bool listener_ = false;       // somebody has the other end open
   std::optional<TimePoint> master_quiet_until_;
   std::string control_buffer_;
 };
@@ -310,6 +314,7 @@ bool Simulator::open_terminal() {
   splitter_ = CommandSplitter{};
   flow_stopped_ = false;
   write_blocked_ = false;
+  listener_ = false;
   master_quiet_until_.reset();
   std::printf("ar8600-sim: %s%s%s\n", terminal_->slave_path.c_str(), options_.link_path.empty() ? "" : " linked from ",
               options_.link_path.c_str());
@@ -322,6 +327,24 @@ void Simulator::hang_up() {
   queue_.clear();
   queued_bytes_ = 0;
   std::fprintf(stderr, "ar8600-sim: line hung up\n");
+}
+
+// Nobody has the other end open: what the receiver sends is lost, as on a
+// serial port that is not open, and nothing is left over for the next
+// program that opens it. The master polls as hung up meanwhile, so it is
+// looked at again only every kListenerCheck.
+void Simulator::listener_gone() {
+  if (listener_) {
+    std::fprintf(stderr, "ar8600-sim: the other end closed the line\n");
+    ::tcflush(terminal_->master.get(), TCOFLUSH);
+    splitter_ = CommandSplitter{};
+    flow_stopped_ = false;
+    write_blocked_ = false;
+  }
+  listener_ = false;
+  queue_.clear();
+  queued_bytes_ = 0;
+  master_quiet_until_ = SteadyClock::now() + kListenerCheck;
 }
 
 void Simulator::log_received(std::string_view text) { log_line(visible_text(text)); }
@@ -339,10 +362,7 @@ void Simulator::receive() {
     const ssize_t count = ::read(terminal_->master.get(), buffer, sizeof buffer);
     if (count < 0 && errno == EINTR) continue;
     if (count <= 0) {
-      if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
-        // Nobody at the other end for the moment: look again a little later.
-        master_quiet_until_ = SteadyClock::now() + std::chrono::milliseconds(100);
-      }
+      if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) listener_gone();
       return;
     }
     for (const auto& item : splitter_.feed(std::string_view(buffer, static_cast<std::size_t>(count)))) {
@@ -392,7 +412,7 @@ void Simulator::read_control() {
 void Simulator::enqueue(const Replies& replies) {
   const TimePoint now = SteadyClock::now();
   for (const auto& reply : replies) {
-    if (line_.faults.silence || !terminal_) continue;
+    if (line_.faults.silence || !terminal_ || !listener_) continue;
     std::string bytes = reply.text + "\r\n";
     if (line_.faults.garbage) bytes = garble(bytes, random_);
     if (queued_bytes_ + bytes.size() > kMaxQueuedBytes) {
@@ -479,8 +499,8 @@ int Simulator::run() {
     const int control_index = control_.fd() >= 0 ? static_cast<int>(count) : -1;
     if (control_index >= 0) fds[count++] = {control_.fd(), POLLIN, 0};
     int master_index = -1;
-    if (terminal_) {
-      short events = master_quiet_until_ ? 0 : POLLIN;
+    if (terminal_ && !master_quiet_until_) {
+      short events = POLLIN;
       if (write_blocked_) events = static_cast<short>(events | POLLOUT);
       master_index = static_cast<int>(count);
       fds[count++] = {terminal_->master.get(), events, 0};
@@ -494,10 +514,15 @@ int Simulator::run() {
     if (control_index >= 0 && (fds[control_index].revents & POLLIN) != 0) read_control();
     if (master_index >= 0 && terminal_) {
       const short revents = fds[master_index].revents;
+      const bool hung_up = (revents & (POLLHUP | POLLERR)) != 0;
+      if (!hung_up) listener_ = true;
       if ((revents & POLLOUT) != 0) write_blocked_ = false;
-      if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0 && !master_quiet_until_) receive();
+      // What came before a hang-up is still read: the last command may be EX.
+      if ((revents & POLLIN) != 0) receive();
+      if (hung_up && terminal_) listener_gone();
     }
   }
+  stop_pipe_write_end = -1;
   std::fprintf(stderr, "ar8600-sim: stopped\n");
   return 0;
 }

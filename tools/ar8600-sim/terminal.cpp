@@ -54,13 +54,14 @@ std::optional<PseudoTerminal> open_pseudo_terminal(long baud, std::string& error
     return std::nullopt;
   }
   terminal.slave_path = name;
-  terminal.slave = FileDescriptor(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
-  if (!terminal.slave.valid()) {
+  // Opened only to set it up; the settings stay with the terminal.
+  const FileDescriptor slave(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+  if (!slave.valid()) {
     error = reason("open " + terminal.slave_path);
     return std::nullopt;
   }
   termios settings{};
-  if (::tcgetattr(terminal.slave.get(), &settings) != 0) {
+  if (::tcgetattr(slave.get(), &settings) != 0) {
     error = reason("tcgetattr");
     return std::nullopt;
   }
@@ -73,7 +74,7 @@ std::optional<PseudoTerminal> open_pseudo_terminal(long baud, std::string& error
   settings.c_cc[VTIME] = 0;
   ::cfsetispeed(&settings, speed_for(baud));
   ::cfsetospeed(&settings, speed_for(baud));
-  if (::tcsetattr(terminal.slave.get(), TCSANOW, &settings) != 0) {
+  if (::tcsetattr(slave.get(), TCSANOW, &settings) != 0) {
     error = reason("tcsetattr");
     return std::nullopt;
   }

@@ -34,11 +34,10 @@ class FileDescriptor {
 };
 
 // A pseudo-terminal whose slave end is in raw mode, 8 data bits, 2 stop
-// bits. The simulator keeps the slave open too, so the master never sees a
-// hang-up when the other program closes its end.
+// bits. The slave is not held open here: while nobody has it open the master
+// polls as hung up, which tells the simulator that nobody is listening.
 struct PseudoTerminal {
   FileDescriptor master;  // non-blocking
-  FileDescriptor slave;
   std::string slave_path;
 };
 
