@@ -63,8 +63,8 @@ Options:
                        one a line, e.g.: echo 'fault silence' > PATH
   --help               show this text
 
-The options after --scenario override it. SIGINT and SIGTERM end the
-simulator cleanly.
+The other options override what the scenario sets. SIGINT, SIGTERM and
+SIGHUP end the simulator cleanly.
 
 Directives (scenario file lines, control lines; # starts a comment; times
 in seconds with decimals allowed):
@@ -83,7 +83,8 @@ Scenario example:
 Behaviour: commands EX LM LC RX VA VB RF ST MD AU AT NL VS MA MX MR MP MS MW
 MQ VR; bytes 0x1E/0x1F are the up/down keys (a step in a VFO, resume of a
 stopped search or scan), 0x11/0x13 are XON/XOFF. An accepted set command is
-answered with an empty line, anything refused or unknown with "?".
+answered with an empty line, anything refused or unknown with "?". While
+nobody has the terminal open, what the receiver sends is lost.
 Faults: silence answers nothing (commands still act), late adds MS to every
 reply, bytewise writes each byte on its own, garbage mixes random bytes in,
 hangup closes the terminal (the link then reads EOF or EIO); fault none ends
