@@ -2,12 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/context.h"
 #include "support/fakes.h"
+#include "voice/clip_inventory.h"
+#include "voice/clip_table.h"
 
 namespace talvaro {
 namespace {
@@ -206,6 +214,86 @@ TEST_F(Voice, RemembersLookupsSoRepeatsNeedNoDisk) {
   bench.write_file("wave/later.wav", tiny_wav());
   say(cx(), "later");
   EXPECT_EQ(spoken(), "point point");
+}
+
+// The clip table of the generator covers the inventory exactly, once each.
+TEST(ClipInventory, TheGeneratorTableMakesEveryClip) {
+  const auto rows = testing::read_clip_table(TALVARO_VOICE_SOURCE_DIR "/tools/clips/clips.tsv");
+  std::vector<std::string> names;
+  for (const auto& row : rows) names.push_back(row.name);
+  std::vector<std::string> wanted(clip_inventory.begin(), clip_inventory.end());
+  std::sort(names.begin(), names.end());
+  std::sort(wanted.begin(), wanted.end());
+  EXPECT_EQ(names, wanted);
+  for (const auto name : clip_inventory) {
+    EXPECT_TRUE(
+        std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::islower(c) || std::isdigit(c); }))
+        << name << ": clip files are named in lower case";
+  }
+}
+
+// The string literals passed as clip names in say(...) and play_clip(...)
+// calls: every argument of say after the context, every argument of play_clip
+// after the context and the folder. Comments are skipped.
+std::vector<std::string> clip_literals(const std::string& source) {
+  std::vector<std::string> found;
+  static const std::regex call(R"(\b(say|play_clip)\s*\()");
+  for (auto it = std::sregex_iterator(source.begin(), source.end(), call); it != std::sregex_iterator(); ++it) {
+    const std::size_t first_clip_argument = (*it)[1] == "say" ? 1 : 2;
+    std::size_t argument = 0;
+    int depth = 1;
+    for (std::size_t i = static_cast<std::size_t>(it->position() + it->length()); i < source.size() && depth > 0; ++i) {
+      const char c = source[i];
+      if (c == '"') {
+        std::string literal;
+        for (++i; i < source.size() && source[i] != '"'; ++i) {
+          if (source[i] == '\\' && i + 1 < source.size()) ++i;
+          literal.push_back(source[i]);
+        }
+        if (argument >= first_clip_argument && depth == 1) found.push_back(literal);
+      } else if (c == '(' || c == '{' || c == '[') {
+        ++depth;
+      } else if (c == ')' || c == '}' || c == ']') {
+        --depth;
+      } else if (c == ',' && depth == 1) {
+        ++argument;
+      }
+    }
+  }
+  return found;
+}
+
+std::string without_comments(const std::string& source) {
+  static const std::regex line_comment(R"(//[^\n]*)");
+  static const std::regex block_comment(R"(/\*[\s\S]*?\*/)");
+  return std::regex_replace(std::regex_replace(source, block_comment, " "), line_comment, "");
+}
+
+TEST(ClipInventory, FindsClipNamesInCalls) {
+  const auto names = clip_literals(R"(say(cx, "ok"); play_clip(cx, "wave\\", "help", false);
+      say(cx, on ? "on" : "off"); play_clip(cx, st.wave_path, name); send(cx, "EX");
+      say(cx, decimal(level)); say(cx, f("x"));)");
+  EXPECT_EQ(names, (std::vector<std::string>{"ok", "help", "on", "off"}));
+}
+
+TEST(ClipInventory, EveryClipTheCodePlaysIsInTheInventory) {
+  std::set<std::string> inventory(clip_inventory.begin(), clip_inventory.end());
+  const std::filesystem::path sources = TALVARO_VOICE_SOURCE_DIR "/src";
+  int files = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(sources)) {
+    if (entry.path().extension() != ".cpp" && entry.path().extension() != ".h") continue;
+    ++files;
+    std::ifstream in(entry.path());
+    std::ostringstream source;
+    source << in.rdbuf();
+    for (std::string name : clip_literals(without_comments(source.str()))) {
+      std::transform(name.begin(), name.end(), name.begin(),
+                     [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+      if (name.ends_with(".wav")) name.resize(name.size() - 4);
+      EXPECT_TRUE(inventory.contains(name)) << entry.path().string() << " plays \"" << name << "\"";
+    }
+  }
+  EXPECT_GT(files, 10);
 }
 
 }  // namespace
