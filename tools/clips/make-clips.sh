@@ -16,8 +16,10 @@ readonly rate=22050
 readonly peak_db=-1
 # The beep stays below the speech, so it does not startle.
 readonly tone_peak_db=-6
-# Sound below this level at either end of a spoken clip is cut away.
-readonly trim_threshold=0.5%
+# Sound below this level at either end of a spoken clip is cut away; the
+# synthesiser pads with digital silence, so a low level keeps the soft ends
+# of fricatives ("five", "S").
+readonly trim_threshold=0.1%
 readonly format=(-r "$rate" -c 1 -b 16 -e signed-integer)
 
 # One clip: make-clips.sh --one NAME KIND VALUE, into $CLIP_OUTPUT.
