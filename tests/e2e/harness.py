@@ -78,7 +78,6 @@ class Mark:
 
     commands: int
     clips: int
-    debug: int
 
 
 class Image:
@@ -426,12 +425,13 @@ class Panel:
         unless asked for."""
         return [clip.name for clip in self.clip_records(since) if pauses or clip.name != "shdel"]
 
-    def debug_log(self, since=None):
-        lines = self.file_lines("debug1.dat")
-        return lines[since.debug :] if since is not None else lines
+    def debug_log(self):
+        """The lines of debug1.dat. The program writes it through a buffer,
+        so it is complete only once the program has ended."""
+        return self.file_lines("debug1.dat")
 
     def mark(self):
-        return Mark(len(self.sim_commands()), len(self.clip_records()), len(self.debug_log()))
+        return Mark(len(self.sim_commands()), len(self.clip_records()))
 
     def screenshot(self):
         """The window's pixels (client area: there is no window manager)."""
@@ -498,8 +498,9 @@ class Panel:
 
     def query_receiver(self, command, lines, timeout=10):
         """Sends a command to the simulator over the line, as the panel
-        would, and returns the first `lines` reply lines. Only while the
-        panel does not hold the port."""
+        would, and returns the first `lines` reply lines that are not empty
+        (the answers to commands the panel sent last may still come first).
+        Only while the panel does not hold the port."""
         if self.running():
             raise AssertionError("the panel still holds the port")
         descriptor = os.open(self.link, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
@@ -508,7 +509,10 @@ class Panel:
             os.write(descriptor, command.encode() + b"\r")
             received = b""
             deadline = time.monotonic() + timeout
-            while received.count(b"\r\n") < lines:
+            def replies():
+                return [line for line in received.decode("latin-1").split("\r\n")[:-1] if line]
+
+            while len(replies()) < lines:
                 if time.monotonic() > deadline:
                     raise AssertionError("no reply to %s from the simulator: %r" % (command, received))
                 try:
@@ -521,7 +525,7 @@ class Panel:
                     received += chunk
                 else:
                     time.sleep(POLL_SECONDS)
-            return received.decode("latin-1").split("\r\n")[:lines]
+            return replies()[:lines]
         finally:
             os.close(descriptor)
 
