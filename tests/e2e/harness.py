@@ -344,11 +344,21 @@ class Panel:
         self.window = self.wait_for(self._find_window, what="the panel window", timeout=20, check_panel=True)
 
     def _find_window(self):
-        found = self.xdotool("search", "--name", "AR8600 Talvaro Front Panel", check=False)
-        for window in found.split():
-            if self.xdotool("getwindowname", window, check=False).rstrip("\n") == CAPTION:
+        """The visible window with the panel's caption, newest first: the
+        window system may replace a new window once while it sets it up."""
+        found = self.xdotool("search", "--onlyvisible", "--name", "AR8600 Talvaro Front Panel", check=False)
+        for window in reversed((found or "").split()):
+            if (self.xdotool("getwindowname", window, check=False) or "").rstrip("\n") == CAPTION:
                 return window
         return None
+
+    def current_window(self):
+        """The panel window as it is now (found again if it was replaced)."""
+        window = self._find_window()
+        if window is None:
+            raise AssertionError("the panel window is gone\n%s" % self.describe())
+        self.window = window
+        return window
 
     def close(self):
         """Stops whatever still runs; removes the folder unless asked to keep it."""
@@ -436,7 +446,7 @@ class Panel:
     def screenshot(self):
         """The window's pixels (client area: there is no window manager)."""
         data = subprocess.run(
-            ["import", "-window", self.window, "-depth", "8", "ppm:-"],
+            ["import", "-window", self.current_window(), "-depth", "8", "ppm:-"],
             env=self.x_environment(),
             stdout=subprocess.PIPE,
             stderr=subprocess.PIPE,
@@ -462,8 +472,10 @@ class Panel:
             text=True,
             timeout=30,
         )
-        if check and result.returncode != 0:
-            raise AssertionError("xdotool %s failed: %s" % (" ".join(arguments), result.stderr))
+        if result.returncode != 0:
+            if check:
+                raise AssertionError("xdotool %s failed: %s" % (" ".join(arguments), result.stderr))
+            return None
         return result.stdout
 
     def keys(self, sequence):
@@ -478,8 +490,11 @@ class Panel:
             names.append(KEY_NAMES.get(name, name))
         if not self.running():
             raise AssertionError("keys %r: the panel is not running\n%s" % (sequence, self.describe()))
-        self.xdotool("windowfocus", "--sync", self.window)
-        self.xdotool("key", "--window", self.window, "--delay", "200", *names)
+        for attempt in range(3):
+            window = self.current_window()
+            if self.xdotool("windowfocus", "--sync", window, check=attempt == 2) is not None:
+                break
+        self.xdotool("key", "--window", window, "--delay", "200", *names)
 
     def control(self, line, timeout=10):
         """Sends a directive to the simulator and waits until it has taken it."""
