@@ -17,6 +17,7 @@ fixed sleep is ever an assertion.
 Standard library only.
 """
 
+import ctypes
 import dataclasses
 import errno
 import os
@@ -32,6 +33,7 @@ import tty
 CAPTION = "*** AR8600 Talvaro Front Panel v4.1b***"
 DEFAULT_TIMEOUT = 30.0
 POLL_SECONDS = 0.05
+PR_SET_PDEATHSIG = 1
 
 # Key names used in the scenarios, as xdotool knows them. Letters are sent
 # lower case: an upper-case keysym would hold Shift, and the panel ignores a
@@ -166,6 +168,20 @@ def split_lines(text):
     return re.split(r"\r\n|\n|\r", text[:-2] if text.endswith("\r\n") else text.rstrip("\r\n"))
 
 
+def _die_with_parent():
+    """Runs in a child before it starts: the child gets SIGTERM when the test
+    process dies, so a test killed at its time limit leaves nothing behind."""
+    try:
+        libc = ctypes.CDLL(None, use_errno=True)
+        libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+    except (OSError, AttributeError):
+        pass
+
+
+def start_child(arguments, **options):
+    return subprocess.Popen(arguments, preexec_fn=_die_with_parent, **options)
+
+
 def stop_process(process, grace=5.0):
     """Ends a process this harness started: SIGTERM, then SIGKILL."""
     if process is None or process.poll() is not None:
@@ -192,7 +208,7 @@ class Xvfb:
     def start(self, timeout=20.0):
         read_end, write_end = os.pipe()
         try:
-            self.process = subprocess.Popen(
+            self.process = start_child(
                 ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
                 pass_fds=(write_end,),
                 stdin=subprocess.DEVNULL,
@@ -312,7 +328,7 @@ class Panel:
         arguments += self.sim_args
         output = open(self.path("sim.out"), "wb")
         self._outputs.append(output)
-        self.sim_process = subprocess.Popen(
+        self.sim_process = start_child(
             arguments, cwd=self.folder, stdin=subprocess.DEVNULL, stdout=output, stderr=output
         )
         # The link appears only once the terminal is ready.
@@ -338,7 +354,7 @@ class Panel:
         # clip lasts its length, as on a machine with speakers.
         output = open(self.path("panel.out"), "ab")
         self._outputs.append(output)
-        self.process = subprocess.Popen(
+        self.process = start_child(
             [self.program], cwd=self.folder, env=environment, stdin=subprocess.DEVNULL, stdout=output, stderr=output
         )
         self.window = self.wait_for(self._find_window, what="the panel window", timeout=20, check_panel=True)
