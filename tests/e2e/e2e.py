@@ -14,8 +14,9 @@ import re
 import sys
 import unittest
 
-import harness
-from harness import Panel, crlf_lines
+sys.dont_write_bytecode = True  # nothing written into the source tree
+import harness  # noqa: E402
+from harness import Panel, crlf_lines  # noqa: E402
 
 BUILD = "build"
 KEEP = False
