@@ -39,10 +39,10 @@ def digits(clips):
 
 
 class Scenarios(unittest.TestCase):
-    def panel(self, **options):
+    def panel(self, find_window=True, **options):
         panel = Panel(BUILD, keep=KEEP, **options)
         self.addCleanup(panel.close)
-        panel.start()
+        panel.start(find_window)
         return panel
 
     def assert_state_record(self, panel, mode, frequency, low, high, step):
@@ -427,6 +427,17 @@ class Scenarios(unittest.TestCase):
         self.assertEqual(p.clips(since=m), ["rnc"])
         self.assertEqual(p.read_file("COM1"), "not a terminal\n", "nothing is written into a file that is no port")
         self.assert_state_record(p, "FM", "145.0", "145", "146", "12.5")
+
+    def test_missing_configuration(self):
+        """Without TALVARO.CFG the panel says "cfnf" and ends with exit code
+        0; it opens no port and leaves bank00.dat as it was."""
+        record = crlf_lines([STATE_BANNER + "  01-02-2026  03:04:05", "AM", "146.5", "144", "148", "25", "9999"])
+        p = self.panel(config=False, files={"bank00.dat": record}, find_window=False)
+        self.assertEqual(p.wait_exit(), 0)
+        self.assertEqual(p.clips(pauses=True), ["cfnf"])
+        self.assertEqual(p.sim_commands(), [], "nothing is sent")
+        self.assertEqual(p.read_file("bank00.dat"), record, "the last state record is kept")
+        self.assertFalse(p.exists("debug1.dat"))
 
 
 def main():
