@@ -10,6 +10,7 @@ and the exit code. Exit code 77 (skipped) when Xvfb or xdotool is missing.
 """
 
 import argparse
+import os
 import re
 import sys
 import unittest
@@ -20,6 +21,7 @@ from harness import Panel, crlf_lines  # noqa: E402
 
 BUILD = "build"
 KEEP = False
+WORK_DIR = None
 
 STATE_BANNER = "*** Talvaro V 4.1b ***"
 # The first line of a state record: banner, date and time.
@@ -40,7 +42,8 @@ def digits(clips):
 
 class Scenarios(unittest.TestCase):
     def panel(self, find_window=True, **options):
-        panel = Panel(BUILD, keep=KEEP, **options)
+        folder = os.path.join(WORK_DIR, self._testMethodName) if WORK_DIR else None
+        panel = Panel(BUILD, keep=KEEP, folder=folder, **options)
         self.addCleanup(panel.close)
         panel.start(find_window)
         return panel
@@ -441,13 +444,17 @@ class Scenarios(unittest.TestCase):
 
 
 def main():
-    global BUILD, KEEP
+    global BUILD, KEEP, WORK_DIR
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default="build", help="the build folder (talvaro-e2e, ar8600-sim, wave/)")
-    parser.add_argument("--keep", action="store_true", help="keep the working folders")
+    parser.add_argument("--keep", action="store_true", help="keep the temporary working folders")
+    parser.add_argument(
+        "--work-dir", help="run each scenario in WORK_DIR/<test name>, emptied first and kept for inspection"
+    )
     arguments, rest = parser.parse_known_args()
     BUILD = arguments.build
     KEEP = arguments.keep
+    WORK_DIR = arguments.work_dir
     missing = harness.missing_tools()
     if missing:
         print("SKIPPED: the end-to-end tests need %s (scripts/install-deps.sh installs them)" % ", ".join(missing))

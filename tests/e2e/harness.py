@@ -21,6 +21,7 @@ import ctypes
 import dataclasses
 import errno
 import os
+import random
 import re
 import shutil
 import signal
@@ -197,19 +198,38 @@ def stop_process(process, grace=5.0):
 
 
 class Xvfb:
-    """A virtual X server on a display number the server picks itself, so
-    tests running side by side never meet."""
+    """A virtual X server of its own. The display number is drawn at random
+    from a high range and claimed with the server's lock file, so runs side
+    by side (and other X servers on the machine) never share a display; the
+    server reports through -displayfd when it is ready."""
+
+    FIRST_DISPLAY = 200
+    LAST_DISPLAY = 4000
 
     def __init__(self, folder):
         self.process = None
         self.display = None
         self.log = open(os.path.join(folder, "xvfb.log"), "wb")
 
-    def start(self, timeout=20.0):
+    def start(self, timeout=20.0, attempts=20):
+        for _ in range(attempts):
+            number = random.randint(self.FIRST_DISPLAY, self.LAST_DISPLAY)
+            if os.path.lexists("/tmp/.X%d-lock" % number) or os.path.lexists("/tmp/.X11-unix/X%d" % number):
+                continue
+            if self._try(number, timeout):
+                self.display = ":%d" % number
+                return
+        raise RuntimeError("no X server could be started (see xvfb.log)")
+
+    def _try(self, number, timeout):
+        """Starts a server on the display; false when it could not have it."""
         read_end, write_end = os.pipe()
         try:
             self.process = start_child(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+                # -noreset: no reset when the last client leaves, so a
+                # program started again finds the server ready at once.
+                ["Xvfb", ":%d" % number, "-displayfd", str(write_end), "-screen", "0", "1280x800x24"]
+                + ["-nolisten", "tcp", "-noreset"],
                 pass_fds=(write_end,),
                 stdin=subprocess.DEVNULL,
                 stdout=self.log,
@@ -217,24 +237,28 @@ class Xvfb:
             )
         finally:
             os.close(write_end)
-        number = b""
+        reported = b""
         deadline = time.monotonic() + timeout
         try:
             os.set_blocking(read_end, False)
-            while not number.endswith(b"\n"):
-                if time.monotonic() > deadline or self.process.poll() is not None:
-                    raise RuntimeError("Xvfb did not start (see xvfb.log)")
+            while not reported.endswith(b"\n"):
+                if time.monotonic() > deadline:
+                    break
                 try:
                     chunk = os.read(read_end, 16)
                 except BlockingIOError:
                     time.sleep(POLL_SECONDS)
                     continue
                 if not chunk:
-                    raise RuntimeError("Xvfb did not report its display")
-                number += chunk
+                    break  # the server ended: the display was taken
+                reported += chunk
         finally:
             os.close(read_end)
-        self.display = ":" + number.decode().strip()
+        if reported.strip() == str(number).encode() and self.process.poll() is None:
+            return True
+        stop_process(self.process)
+        self.process = None
+        return False
 
     def stop(self):
         stop_process(self.process)
@@ -250,13 +274,23 @@ class Panel:
     sim: False runs without a simulator (COM1 is then whatever files gave).
     scenario: simulator directives, one a line, given as --scenario.
     sim_args: further simulator options.
+    keep: leave the working folder in place at the end.
+    folder: the working folder (emptied first, kept); default a new
+    temporary folder.
     """
 
-    def __init__(self, build, files=None, config=None, sim=True, scenario=None, sim_args=(), keep=False):
+    def __init__(self, build, files=None, config=None, sim=True, scenario=None, sim_args=(), keep=False, folder=None):
         self.build = os.path.abspath(build)
         self.program = os.path.join(self.build, "talvaro-e2e")
         self.simulator = os.path.join(self.build, "ar8600-sim")
-        self.folder = tempfile.mkdtemp(prefix="talvaro-e2e-")
+        if folder is None:
+            self.folder = tempfile.mkdtemp(prefix="talvaro-e2e-")
+        else:
+            # A folder of its own that outlives the run, for looking at later.
+            self.folder = os.path.abspath(folder)
+            shutil.rmtree(self.folder, ignore_errors=True)
+            os.makedirs(self.folder)
+            keep = True
         self.files = dict(files or {})
         self.config = config_text() if config is None else config
         self.use_sim = sim
@@ -354,11 +388,29 @@ class Panel:
         # clip lasts its length, as on a machine with speakers.
         output = open(self.path("panel.out"), "ab")
         self._outputs.append(output)
-        self.process = start_child(
-            [self.program], cwd=self.folder, env=environment, stdin=subprocess.DEVNULL, stdout=output, stderr=output
-        )
-        if find_window:
-            self.window = self.wait_for(self._find_window, what="the panel window", timeout=20)
+        for attempt in range(3):
+            start = os.path.getsize(self.path("panel.out"))
+            self.process = start_child(
+                [self.program], cwd=self.folder, env=environment, stdin=subprocess.DEVNULL, stdout=output, stderr=output
+            )
+            if not find_window:
+                return
+            try:
+                self.window = self.wait_for(self._find_window, what="the panel window", timeout=20)
+                return
+            except AssertionError:
+                # An X server under load has been seen to refuse a new
+                # client now and then; that is the test bench, not the
+                # panel, so the start is tried again while the server
+                # itself answers.
+                said = (read_text(self.path("panel.out")) or "")[start:]
+                if attempt == 2 or "cannot open the display" not in said or not self.display_answers():
+                    raise
+                output.write(b"e2e: the panel could not reach the X server; starting it again\n")
+                output.flush()
+
+    def display_answers(self):
+        return self.xdotool("getdisplaygeometry", check=False) is not None
 
     def _find_window(self):
         """The visible window with the panel's caption, newest first: the
@@ -385,9 +437,7 @@ class Panel:
             self.xvfb.stop()
         for output in self._outputs:
             output.close()
-        if self.keep:
-            print("kept the working folder %s" % self.folder)
-        else:
+        if not self.keep:
             shutil.rmtree(self.folder, ignore_errors=True)
 
     def __enter__(self):
