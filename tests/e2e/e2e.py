@@ -59,7 +59,7 @@ class Scenarios(unittest.TestCase):
     def test_first_start(self):
         """First start without bank00.dat: defaults tuned and announced, "bnf",
         level polling; Q saves the state; the next start restores it."""
-        p = self.panel(scenario="squelch 10\n")
+        p = self.panel()
         p.wait_connected()
 
         wire = p.sim_commands()
@@ -71,7 +71,6 @@ class Scenarios(unittest.TestCase):
             ["talvaro", "4", "point", "1", "bnf", "1", "4", "5", "point", "0", "fm", "attoff", "connected"],
         )
         self.assertIn("shdel", p.clips(pauses=True), "the pause clip plays between commands")
-
         self.assertFalse(p.exists("bank00.dat"), "no bank 0 is created before the end")
 
         # Change what the state record keeps: mode, frequency, step, limits.
