@@ -267,7 +267,7 @@ void dispatch_key(Context& cx) {
     send_byte_30(cx);
     st.space_pressed = 1;
   }
-  if (st.debug_enabled == 1) write_line(st.debug_file, st.log_line);
+  write_debug_line(cx, st.log_line);
 
   if (st.connection_state == -1) {
     // The receiver has never answered: give up.
