@@ -310,6 +310,18 @@ TEST(Commit, TypedFrequencyIsSentShownAndEndsScansAndSearch) {
   EXPECT_TRUE(t.bench.take_commands().empty());
 }
 
+TEST(Stepping, PageKeysStepByTheStepText) {
+  Tuned t;
+  t.st().step_text = "12.5";
+  tune_by_offset(t.cx(), step_offset_hz(t.cx()));
+  EXPECT_EQ(t.st().frequency_text, "145.5125");
+  t.st().step_text = "6.25";  // counts as 6.2 kHz
+  tune_by_offset(t.cx(), -step_offset_hz(t.cx()));
+  tune_by_offset(t.cx(), -step_offset_hz(t.cx()));
+  EXPECT_EQ(t.st().frequency_text, "145.5001");
+  EXPECT_EQ(t.bench.take_commands(), (Commands{"VA0145.51250", "VA0145.50630", "VA0145.50010"}));
+}
+
 TEST(Stepping, UpBeforeEnterStepsFromTheTypedDigitsAndKeepsTheEntryFlag) {
   Tuned t;
   State& st = t.st();
