@@ -26,4 +26,7 @@ echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure -j "$jobs" -LE e2e)
 
+echo "== fuzzing (bounded time, AddressSanitizer and UndefinedBehaviorSanitizer)"
+FUZZ_SECONDS=${FUZZ_SECONDS:-20} scripts/run-fuzz.sh
+
 echo "== all tests passed"

@@ -46,6 +46,7 @@ class Text {
   friend bool operator==(const Text& a, const Text& b) { return a.value_ == b.value_; }
   friend bool operator==(const Text& a, std::string_view b) { return a.value_ == b; }
   friend bool operator==(const Text& a, const char* b) { return a.value_ == std::string_view(b); }
+  friend bool operator==(const Text& a, const std::string& b) { return a.value_ == b; }
 
  private:
   std::string value_;

@@ -1,1 +1,122 @@
-// Tests are added here.
+#include "link/protocol.h"
+
+#include <gtest/gtest.h>
+
+#include "link/serial.h"
+#include "support/fakes.h"
+
+namespace talvaro {
+namespace {
+
+using testing::Bench;
+
+// A bench whose port 1 is open, with the log on and the receiver not yet heard.
+struct LinkBench : Bench {
+  LinkBench() {
+    make_clips();
+    prime_state();
+    st.com_port = 1;
+    EXPECT_EQ(open_port(*cx, 1, 9600), 1);
+    st.debug_enabled = 1;
+    EXPECT_EQ(open_text_file(st.debug_file, "debug1.dat", "W"), 0);
+    st.status_text = "Connecting";
+    st.connection_state = -1;
+  }
+  std::string log() {
+    close_text_file(st.debug_file);
+    return read_file("debug1.dat");
+  }
+  void receive(const std::string& bytes) {
+    reply(bytes);
+    receive_reply(*cx);
+  }
+};
+
+TEST(Protocol, SendPutsTheCommandAndOneCrOnTheWireAndLogsIt) {
+  LinkBench bench;
+  bench.st.command_text = "LM";
+  send_command(*bench.cx);
+  EXPECT_EQ(bench.serial.line->written, "LM\r");
+  EXPECT_EQ(bench.st.command_text, "LM\r");
+  // Removing the last character gives the command back.
+  bench.st.command_text = left(bench.st.command_text, length(bench.st.command_text) - 1);
+  EXPECT_EQ(bench.st.command_text, "LM");
+  // An empty command sends and logs nothing.
+  bench.st.command_text = "";
+  send_command(*bench.cx);
+  send_byte_30(*bench.cx);
+  EXPECT_EQ(bench.serial.line->written, "LM\r\x1e");
+  EXPECT_EQ(bench.log(), "TX= LM\r\n");
+}
+
+TEST(Protocol, RepliesAreTrimmedAtTheirTagAndTheFirstOneConnectsOnce) {
+  LinkBench bench;
+  bench.receive("xxLM%0124567\r\n");
+  EXPECT_EQ(bench.st.reply_text, "LM%012");
+  EXPECT_EQ(bench.st.connection_state, 1);
+  EXPECT_EQ(bench.st.status_text, ">");
+  bench.receive("LM 049\r\n");
+  EXPECT_EQ(bench.st.reply_text, "LM 049");
+  EXPECT_EQ(bench.audio.spoken_text(), "connected");
+
+  // "LC" wins over "LM" wherever they stand.
+  bench.receive("LM 049\r\nLC050 VA RF0145500000 and more text\r\n");
+  EXPECT_EQ(bench.st.reply_text, "LC050 VA RF0145500000 and more");
+  // Nothing known: no reply, no log line.
+  bench.receive("?\r\n\r\n");
+  EXPECT_EQ(bench.st.reply_text, "");
+  // A reply cut short keeps what there is.
+  bench.receive("LM%");
+  EXPECT_EQ(bench.st.reply_text, "LM%");
+  EXPECT_EQ(bench.log(), "RX= LM%012\r\nRX= LM 049\r\nRX= LC050 VA RF0145500000 and more\r\nRX= LM%\r\n");
+}
+
+TEST(Protocol, AfterAnMaListingTheWholeReplyIsLoggedThenTheMxPart) {
+  LinkBench bench;
+  bench.st.status_text = ">";
+  bench.st.command_text = "MAC";
+  send_command(*bench.cx);
+  const std::string listing = "MXC00 MP0 RF0145500000 ST012500 AU0 MD1 AT0 TMREPEATER    \r\n";
+  bench.receive(listing);
+  EXPECT_EQ(bench.st.reply_text, left(listing, 60));
+  EXPECT_EQ(bench.log(), "TX= MAC\r\nRX= " + listing + "\r\nRX= " + left(listing, 60) + "\r\n");
+}
+
+TEST(Protocol, NothingWaitingOrNoPortGivesAnEmptyReplyWithoutWaiting) {
+  LinkBench bench;
+  bench.st.reply_text = "stale";
+  receive_reply(*bench.cx);
+  EXPECT_EQ(bench.st.reply_text, "");
+  close_port(*bench.cx, 1);
+  bench.reply("LM 049\r\n");
+  receive_reply(*bench.cx);
+  EXPECT_EQ(bench.st.reply_text, "");
+  EXPECT_EQ(bench.st.connection_state, -1);
+  bench.st.command_text = "LM";
+  send_command(*bench.cx);  // goes nowhere, but is still logged
+  EXPECT_EQ(bench.serial.line->written, "");
+}
+
+TEST(Protocol, AFloodOfJunkIsReadInPiecesOfAtMost254Bytes) {
+  LinkBench bench;
+  std::string junk;
+  for (int i = 0; i < 5000; ++i) junk.push_back(static_cast<char>((i * 37) % 256 == 'L' ? 'x' : (i * 37) % 256));
+  bench.reply(junk + "LM 012\r\n");
+  int reads = 0;
+  while (bench.st.reply_text.empty() && reads < 100) {
+    receive_reply(*bench.cx);
+    ++reads;
+  }
+  EXPECT_EQ(bench.st.reply_text, "LM 012");
+  EXPECT_EQ(reads, (5000 + 8 + 253) / 254);
+}
+
+TEST(Protocol, ACommandOfFullLengthStillEndsWithCrOnTheWire) {
+  LinkBench bench;
+  bench.st.command_text = std::string(300, 'A');
+  send_command(*bench.cx);
+  EXPECT_EQ(bench.serial.line->written, std::string(254, 'A') + "\r");
+}
+
+}  // namespace
+}  // namespace talvaro
