@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,11 @@ struct BankBench : Bench {
   void run(void (*operation)(Context&), const std::string& number) {
     st.bank_number_text = number;
     operation(*cx);
+  }
+  // Presses the keys, then lets the poll cycle dispatch them all.
+  void keys(std::initializer_list<int> codes) {
+    for (const int code : codes) press(code);
+    settle(400);
   }
   // Forgets what was said and sent so far.
   void forget() {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "banks/bank_bench.h"
+#include "commands/keys.h"
 #include "tuning/frequency.h"
 
 namespace talvaro {
@@ -55,6 +56,38 @@ TEST(BankOps, SelectTunesTheFirstEntryAndBrowsingWrapsBothWays) {
   EXPECT_EQ(bench.st.frequency_text, "433.075");
   EXPECT_EQ(bench.display.text_at(300, 370), "Repeater");
   EXPECT_EQ(bench.audio.spoken_text(), "beep");
+}
+
+TEST(BankOps, KeysSelectBrowseAndKillEntries) {
+  BankBench bench;
+  bench.write_file("bank05.dat", bank_file("bank05", "FM", "12.5", three_entries));
+  bench.keys({'B', '0', '5', key::enter});
+  EXPECT_EQ(bench.audio.spoken_text(), "bank 0 5 fm sel");
+  EXPECT_EQ(bench.st.bank_scan_state, 1);
+
+  bench.forget();
+  bench.keys({key::down});
+  EXPECT_EQ(bench.st.frequency_text, "29.7");
+  bench.keys({key::up});
+  EXPECT_EQ(bench.st.frequency_text, "145.5");
+  EXPECT_EQ(bench.audio.spoken_text(), "beep");
+
+  bench.forget();
+  bench.keys({'K', key::enter});
+  EXPECT_EQ(bench.audio.spoken_text(), "kill ok");
+  EXPECT_EQ(bench.st.frequency_text, "433.075");
+  EXPECT_EQ(bench.read_file("bank05.dat"),
+            bank_file("bank05", "FM", "12.5", {{"433.075", "Repeater"}, {"29.7", "Ten metres"}}));
+
+  // Another bank loaded since (a put): K, Up and Down change nothing.
+  bench.forget();
+  bench.st.frequency_text = "146";
+  bench.keys({'P', '0', '6', key::enter, 'K', key::up});
+  EXPECT_EQ(bench.read_file("bank05.dat"),
+            bank_file("bank05", "FM", "12.5", {{"433.075", "Repeater"}, {"29.7", "Ten metres"}}));
+  EXPECT_EQ(bench.read_file("bank06.dat"), bank_file("bank06", "FM", "12.5", {{"146", " "}}));
+  EXPECT_EQ(bench.st.frequency_text, "146");
+  EXPECT_EQ(bench.audio.spoken_text(), "put 0 6 bnf create 0 6 ok inv inv");
 }
 
 TEST(BankOps, BankModeBelongsToTheBankThatWasSelected) {

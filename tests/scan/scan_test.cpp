@@ -3,6 +3,7 @@
 #include "banks/bank_bench.h"
 #include "banks/bank_ops.h"
 #include "banks/scripted_receiver.h"
+#include "commands/keys.h"
 #include "scan/bank_scan.h"
 #include "scan/receiver_scan.h"
 #include "tuning/frequency.h"
@@ -164,6 +165,42 @@ TEST(ReceiverScan, PassedChannelsAreGivenBackWhenTheScanEnds) {
   EXPECT_EQ(spoken.front(), "exitscan");
   EXPECT_NE(spoken.back(), "quit");
   EXPECT_NE(spoken.back(), "ok");
+}
+
+TEST(ReceiverScan, KeysStartPassAndLeaveAScan) {
+  BankBench bench;
+  // Bank C in NFM; the receiver stands on channel C03 with a signal.
+  auto receiver = ScriptedReceiver::install(*bench.cx, [](const std::string& command) {
+    if (command == "LM") return Answers{{"LM 049\r\n", 0}};
+    if (command == "MR") return Answers{{"MR MXC03 MP0 RF0145500000 ST012500 AU0 MD1 AT0 TMREPEATER\r\n", 0}};
+    if (command == "MAC") {
+      Answers lines;
+      for (int k = 0; k < 7; ++k) lines.push_back({channel_line(k, "0145500000", 1) + "\r\n", 1});
+      return lines;
+    }
+    return Answers{{"\r\n", 0}};
+  });
+  bench.st.frequency_text = "430";
+  bench.st.mode_text = "AM";
+  bench.keys({'G', 'C', key::enter});
+  EXPECT_EQ(bench.st.receiver_scan_state, 1);
+  EXPECT_EQ(bench.st.mode_text, "FM");
+  // The poll cycle sees the signal: the receiver has stopped.
+  bench.tick(6);
+  bench.settle();
+  EXPECT_EQ(bench.st.receiver_scan_state, 3);
+
+  receiver->commands.clear();
+  bench.keys({'P'});
+  EXPECT_EQ(receiver->commands, (Commands{"MR", "MP1", "MS"}));
+  bench.keys({key::enter});
+  ASSERT_GE(receiver->commands.size(), 6u);
+  EXPECT_EQ(receiver->commands[3], "MRC03");
+  EXPECT_EQ(receiver->commands[4], "MP0");
+  // The frequency shown when the scan started (leading zeros dropped only).
+  EXPECT_EQ(receiver->commands[5], vfo_command("VA", "145.500000"));
+  EXPECT_EQ(bench.st.receiver_scan_state, 0);
+  EXPECT_EQ(bench.st.pass_list_count, 1);
 }
 
 TEST(ReceiverScan, LeavingToQuitSaysQuit) {
