@@ -152,5 +152,16 @@ TEST(Transfer, CheckGivesUpOnASilentReceiver) {
   EXPECT_EQ(std::count(spoken.begin(), spoken.end(), "beep"), 12);
 }
 
+TEST(Transfer, TheGiveUpTimeCountsThePauseClipsLength) {
+  BankBench bench;
+  // A pause of one second: thirty of them make the time limit.
+  bench.write_file("wave/shdel.wav", testing::tiny_wav(8000, 8000));
+  ScriptedReceiver::install(*bench.cx, [](const std::string&) { return Answers{}; });
+  check_receiver_banks(*bench.cx);
+  EXPECT_EQ(bench.audio.spoken_text(), "ckconfig inv");
+  EXPECT_GE(bench.pauses(), 30);
+  EXPECT_LE(bench.pauses(), 32);
+}
+
 }  // namespace
 }  // namespace talvaro
