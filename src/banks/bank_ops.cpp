@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "banks/bank_file.h"
 #include "core/context.h"
@@ -29,15 +31,8 @@ const Text& cell(const BankTable& table, int index) { return table[static_cast<s
 
 bool is_end(const Text& text) { return text == end_marker; }
 
-// The end marker of a table that has entries, or -1: the first "9999" of
-// either parity counts, and it must stand at an even cell of at least 6.
-int entries_end(const BankTable& table) {
-  for (int k = 0; k <= last_table_cell; ++k) {
-    if (!is_end(cell(table, k))) continue;
-    return (k >= first_entry + 2 && k % 2 == 0) ? k : -1;
-  }
-  return -1;
-}
+// The end marker of a bank that has entries, or -1 for a bank without any.
+int entries_end(const Context& cx) { return bank_has_entries(cx) ? find_end_marker(cx) : -1; }
 
 bool all_digits(std::string_view text) {
   if (text.empty()) return false;
@@ -119,7 +114,7 @@ void select_bank(Context& cx) {
 
 void step_entry(Context& cx, bool forward) {
   State& st = cx.st;
-  const int end = entries_end(st.bank_table);
+  const int end = entries_end(cx);
   if (st.selected_bank_loaded != 1 || end < 0) {
     say(cx, "inv");
     return;
@@ -142,7 +137,7 @@ void step_entry(Context& cx, bool forward) {
 
 void delete_entry(Context& cx) {
   State& st = cx.st;
-  const int end = entries_end(st.bank_table);
+  const int end = entries_end(cx);
   const int index = st.bank_cell_index;
   if (st.selected_bank_loaded != 1 || end < 0 || index < first_entry || index >= end || index % 2 != 0) {
     refuse(cx);
@@ -178,7 +173,7 @@ void sort_bank(Context& cx) {
   st.bank_file_name = bank_name_for(st.bank_number_text);
   if (!load_bank(cx)) return;
   BankTable& table = st.bank_table;
-  int end = entries_end(table);
+  int end = entries_end(cx);
   if (end < 0) {
     // Nothing to sort, so nothing is saved and the file stays as it was.
     say(cx, find_end_marker(cx) == first_entry ? "ok" : "inv");
