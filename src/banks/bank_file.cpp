@@ -1,5 +1,6 @@
 #include "banks/bank_file.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -67,8 +68,10 @@ bool load_bank(Context& cx) {
     Text& cell = st.bank_table[static_cast<std::size_t>(k)];
     read_line(st.bank_file, cell);
     if (cell == end_marker) {
-      st.bank_last_cell = k - 2;
-      st.bank_cell_index = k - 2;
+      // A marker in cell 0 or 1 is a bank without entries; the indexes stay
+      // inside the table so that no later step can reach before cell 0.
+      st.bank_last_cell = std::max(k - 2, 0);
+      st.bank_cell_index = std::max(k - 2, 0);
       break;
     }
   }

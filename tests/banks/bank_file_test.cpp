@@ -68,7 +68,7 @@ TEST(LoadBank, EndMarkerPositionsSetTheLastCell) {
       {{"Srchbank", "FM", "9999"}, 0, 2, false},                  // left by connection start
       {{"bank03", "AM", "5", " ", "99.5", "9999"}, 3, 5, false},  // a label "9999" ends the bank
       {{"bank03", "AM", "5", " ", "145", " ", "9999", "146", " ", "9999"}, 4, 6, true},
-      {{"9999"}, -2, 0, false},
+      {{"9999"}, 0, 0, false},  // indexes never point before cell 0
   };
   for (const Case& c : cases) {
     Banks b;
