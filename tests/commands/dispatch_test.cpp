@@ -210,7 +210,7 @@ TEST(DispatchWrite, TheBankLetterClearsTheReceiverBankAtOnce) {
 TEST(DispatchWrite, AThirdDigitOrAWrongLetterDropsTheWrite) {
   PanelBench bench;
   bench.type({'W', '0', '1', '2'});
-  EXPECT_EQ(bench.spoken(), "write fromb 0 1 torb inv");
+  EXPECT_EQ(bench.spoken(), "write fromb 0 1 torb 2 inv");
   EXPECT_EQ(bench.st.entry_mode, 0);
   bench.forget();
   bench.type({'W', '0', '1', 'Z'});
