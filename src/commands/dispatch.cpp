@@ -159,16 +159,9 @@ void finish_put(Context& cx) { run_bank_command(cx, put_memory); }
 void finish_sort(Context& cx) { run_bank_command(cx, sort_bank); }
 void finish_select(Context& cx) { run_bank_command(cx, select_bank); }
 
-void finish_receiver_bank_scan(Context& cx) {
-  const Text& bank = cx.st.bank_number_text;
-  // The scan needs no letter (the current bank) or one receiver bank letter;
-  // anything else leaves the command pending for a letter.
-  if (!bank.empty() && !(bank.size() == 1 && is_receiver_bank_letter(bank[0]))) {
-    say(cx, "inv");
-    return;
-  }
-  start_receiver_scan(cx);
-}
+// start_receiver_scan checks its argument itself: no letter (the current
+// bank) or one receiver bank letter, else "inv" and the scan stays pending.
+void finish_receiver_bank_scan(Context& cx) { start_receiver_scan(cx); }
 
 void finish_write(Context& cx) {
   State& st = cx.st;
@@ -180,14 +173,10 @@ void finish_write(Context& cx) {
   st.entry_mode = entry::none;
 }
 
+// delete_bank_file takes exactly two digits, else plays "inv".
 void finish_delete_file(Context& cx) {
-  State& st = cx.st;
-  if (!all_digits(st.bank_number_text)) {
-    say(cx, "inv");
-  } else {
-    delete_bank_file(cx);
-  }
-  st.entry_mode = entry::none;
+  delete_bank_file(cx);
+  cx.st.entry_mode = entry::none;
 }
 
 void finish_kill(Context& cx) {
