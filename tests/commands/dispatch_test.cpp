@@ -223,6 +223,11 @@ TEST(DispatchWrite, AThirdDigitOrAWrongLetterDropsTheWrite) {
   EXPECT_EQ(bench.spoken(), "write fromb 0 1 torb inv");
   EXPECT_EQ(bench.st.search_state, 0);
   EXPECT_TRUE(bench.take_commands().empty());
+  // A bank number with a point never clears a receiver bank.
+  bench.forget();
+  bench.type({'W', '0', key::point, 'C'});
+  EXPECT_EQ(bench.spoken(), "write fromb 0 point torb inv");
+  EXPECT_TRUE(bench.take_commands().empty());
 }
 
 TEST(DispatchWrite, EnterWithoutALetterIsRefused) {
