@@ -1,0 +1,89 @@
+// A save killed at any moment leaves the old bank or the new one, whole.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <thread>
+
+#include "banks/bank_file.h"
+#include "support/fakes.h"
+
+namespace talvaro {
+namespace {
+
+using testing::Bench;
+
+void fill(State& st, int entries, std::string_view label) {
+  st.bank_table[0] = "bank09";
+  st.bank_table[1] = "FM";
+  st.bank_table[2] = "12.5";
+  st.bank_table[3] = " ";
+  int cell = 4;
+  for (int i = 0; i < entries; ++i) {
+    st.bank_table[static_cast<std::size_t>(cell++)] = decimal(140 + i);
+    st.bank_table[static_cast<std::size_t>(cell++)] = label;
+  }
+  st.bank_table[static_cast<std::size_t>(cell)] = "9999";
+}
+
+TEST(SaveBankFaults, KillingTheProcessDuringSavesNeverLeavesAHalfBank) {
+  Bench bench;
+  bench.st.bank_file_name = "bank09.dat";
+  // Two versions of different lengths, so a torn file is told from both.
+  fill(bench.st, 90, std::string(200, 'a'));
+  save_bank(*bench.cx);
+  const std::string first = bench.read_file("bank09.dat");
+  fill(bench.st, 10, "b");
+  save_bank(*bench.cx);
+  const std::string second = bench.read_file("bank09.dat");
+  ASSERT_NE(first, second);
+
+  std::mt19937 random(7);
+  for (int round = 0; round < 25; ++round) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (int i = 0;; ++i) {
+        fill(bench.st, i % 2 == 0 ? 90 : 10, i % 2 == 0 ? std::string(200, 'a') : "b");
+        save_bank(*bench.cx);
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(200 + random() % 5000));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    const std::string now = bench.read_file("bank09.dat");
+    ASSERT_TRUE(now == first || now == second) << "round " << round << ": " << now.size() << " bytes";
+  }
+  // A temporary file left by a killed save does not stand in the way.
+  fill(bench.st, 3, "c");
+  save_bank(*bench.cx);
+  EXPECT_NE(bench.read_file("bank09.dat").find("\r\n142\r\nc\r\n9999\r\n"), std::string::npos);
+}
+
+TEST(BankFileFaults, HugeBinaryAndLongFilesLoadWithinTheTable) {
+  Bench bench;
+  std::string lines;
+  for (int i = 0; i < 1000; ++i) lines += std::to_string(i) + "\r\n";
+  bench.write_file("bank01.dat", lines);
+  bench.write_file("bank02.dat", "bank02\r\nFM\r\n12.5\r\n \r\n" + std::string(10000, '1') + "\r\n \r\n9999\r\n");
+  bench.write_file("bank03.dat", std::string("bank03\r\nF\0M\r\n\x01\xff\r\n \r\n145\0.5\r\n\x9b\r\n9999\r\n", 37));
+  for (const char* name : {"bank01.dat", "bank02.dat", "bank03.dat"}) {
+    bench.st.bank_file_name = name;
+    ASSERT_TRUE(load_bank(*bench.cx)) << name;
+    for (const Text& cell : bench.st.bank_table) ASSERT_LE(cell.size(), Text::capacity);
+    EXPECT_GE(bench.st.bank_cell_index, 0);
+    EXPECT_LT(bench.st.bank_cell_index, bank_table_size);
+  }
+  EXPECT_EQ(bench.st.bank_table[1], std::string("F\0M", 3));
+  bench.st.bank_file_name = "bank02.dat";
+  ASSERT_TRUE(load_bank(*bench.cx));
+  EXPECT_EQ(bench.st.bank_table[4].size(), Text::capacity);
+  EXPECT_EQ(bench.st.bank_last_cell, 4);
+}
+
+}  // namespace
+}  // namespace talvaro
