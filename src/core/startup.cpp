@@ -64,7 +64,7 @@ bool start_up(Context& cx) {
   if (st.debug_enabled == 1) {
     open_text_file(st.debug_file, "debug1.dat", "W");
     const LocalTime now = cx.io.clock.local_time();
-    write_line(st.debug_file, cat("TALVARO ", st.version_text, "  ", date_text(now), "   ", time_text(now)));
+    write_debug_line(cx, cat("TALVARO ", st.version_text, "  ", date_text(now), "   ", time_text(now)));
   }
 
   move_to(cx, 270, 0);

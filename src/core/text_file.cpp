@@ -66,6 +66,10 @@ int write_line(TextFile& file, std::string_view text, std::size_t length) {
   return static_cast<int>(written);
 }
 
+void flush_text_file(TextFile& file) {
+  if (file.file_ != nullptr) std::fflush(file.file_);
+}
+
 void close_text_file(TextFile& file) {
   if (file.file_ == nullptr) return;
   std::fclose(file.file_);

@@ -32,6 +32,7 @@ class TextFile {
   friend int read_line(TextFile& file, Text& line);
   friend int write_line(TextFile& file, std::string_view text, std::size_t length);
   friend void close_text_file(TextFile& file);
+  friend void flush_text_file(TextFile& file);
 
   std::FILE* file_ = nullptr;
 };
@@ -49,5 +50,8 @@ int write_line(TextFile& file, std::string_view text, std::size_t length);
 inline int write_line(TextFile& file, std::string_view text) { return write_line(file, text, text.size()); }
 // Closes the file; closing a closed variable does nothing.
 void close_text_file(TextFile& file);
+// Hands what has been written so far to the system, so that other programs
+// (and a later look after a crash) see every line.
+void flush_text_file(TextFile& file);
 
 }  // namespace talvaro

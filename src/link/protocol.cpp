@@ -32,7 +32,11 @@ constexpr std::array<ReplyTag, 6> reply_tags{{
 }  // namespace
 
 void write_debug_line(Context& cx, std::string_view line) {
-  if (cx.st.debug_enabled == 1) write_line(cx.st.debug_file, line);
+  if (cx.st.debug_enabled != 1) return;
+  // Each line reaches the file at once: the log is read while the panel runs,
+  // and it must hold the last command even if the program is killed.
+  write_line(cx.st.debug_file, line);
+  flush_text_file(cx.st.debug_file);
 }
 
 void send_command(Context& cx) {
