@@ -128,6 +128,7 @@ class XTextProperty(ctypes.Structure):
     ]
 
 
+DESTROY_NOTIFY = 17
 MAP_NOTIFY = 19
 SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
 REVERT_TO_PARENT = 2
@@ -165,24 +166,39 @@ class X11:
         self.dpy = lib.XOpenDisplay(display_name.encode())
         if not self.dpy:
             raise BenchError("cannot connect to the X server " + display_name)
+        # Xlib's own handler ends the process on any error, for instance a
+        # request about a window the panel has just destroyed.
+        self.error_handler = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(lambda d, e: 0)
+        lib.XSetErrorHandler.argtypes = [ctypes.c_void_p]
+        lib.XSetErrorHandler(ctypes.cast(self.error_handler, ctypes.c_void_p))
         self.root = lib.XDefaultRootWindow(self.dpy)
-        self.mapped = []  # (time, window) of every window mapped so far
+        self.watching = False
+        self.mapped = []  # (time, window, name) of every window mapped so far
+        self.destroyed = set()
 
     def watch_maps(self):
         self.lib.XSelectInput(self.dpy, self.root, SUBSTRUCTURE_NOTIFY_MASK)
         self.lib.XSync(self.dpy, 0)
+        self.watching = True
 
     def stop_watching(self):
         self.lib.XSelectInput(self.dpy, self.root, 0)
         self.lib.XSync(self.dpy, 0)
-        self._drain()
+        self.drain()
+        self.watching = False
 
-    def _drain(self):
+    def drain(self):
+        """Takes the window events that have come; their times are the times
+        they are taken, so this is called often while watching."""
         event = XEvent()
         while self.lib.XPending(self.dpy) > 0:
             self.lib.XNextEvent(self.dpy, ctypes.byref(event))
             if event.type == MAP_NOTIFY:
-                self.mapped.append((time.monotonic(), event.xmap.window))
+                # The name now: the window may be gone by the time it is asked for.
+                window = event.xmap.window
+                self.mapped.append((time.monotonic(), window, self.window_name(window)))
+            elif event.type == DESTROY_NOTIFY:
+                self.destroyed.add(event.xmap.window)
 
     def window_name(self, window):
         prop = XTextProperty()
@@ -197,12 +213,17 @@ class X11:
         window; None when the deadline passes or alive() turns false."""
         fd = self.lib.XConnectionNumber(self.dpy)
         while time.monotonic() < deadline and alive():
-            self._drain()
-            for when, window in self.mapped:
-                if name_part in self.window_name(window):
+            self.drain()
+            for when, window, name in self.mapped:
+                if name_part in name:
                     return when, window
             select.select([fd], [], [], 0.05)
         return None
+
+    def shown_windows(self, name_part):
+        """(time, window, still there) of every mapping of such a window."""
+        self.drain()
+        return [(when, w, w not in self.destroyed) for when, w, name in self.mapped if name_part in name]
 
     def focus(self, window):
         self.lib.XRaiseWindow(self.dpy, window)
@@ -334,6 +355,22 @@ def read_proc_times(pid):
     return ticks / os.sysconf("SC_CLK_TCK")
 
 
+def thread_times(pid):
+    """utime + stime in seconds of each thread, by thread id, with its name."""
+    times = {}
+    tick = os.sysconf("SC_CLK_TCK")
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/stat") as f:
+                text = f.read()
+        except OSError:
+            continue
+        name = text[text.index("(") + 1 : text.rindex(")")]
+        fields = text.rsplit(")", 1)[1].split()
+        times[task] = (name, (int(fields[11]) + int(fields[12])) / tick)
+    return times
+
+
 def read_status_kb(pid, key):
     with open(f"/proc/{pid}/status") as f:
         for line in f:
@@ -446,6 +483,8 @@ class Bench:
     def wait_until(self, condition, timeout, step=0.005):
         deadline = time.monotonic() + timeout
         while True:
+            if self.x and self.x.watching:
+                self.x.drain()
             self.logs.update()
             result = condition()
             if result:
@@ -549,7 +588,6 @@ class Bench:
         window = None
         if self.x:
             found = self.x.wait_window(WINDOW_NAME_PART, t0 + 30, self.panel_alive)
-            self.x.stop_watching()
             if found:
                 self.t_window, window = found
         else:
@@ -614,6 +652,16 @@ class Bench:
 
     def focus_window(self):
         if self.x and self.window:
+            shown = self.x.shown_windows(WINDOW_NAME_PART)
+            self.x.stop_watching()
+            live = [w for when, w, there in shown if there]
+            if len(shown) > 1:
+                times = ", ".join(f"{(when - self.t_process_start) * 1000:.0f}" for when, _, _ in shown)
+                gone = sum(1 for _, _, there in shown if not there)
+                self.note(f"The panel's window was mapped {len(shown)} times before the first key, at {times} ms "
+                          f"after process start ({gone} of these windows destroyed since).")
+            if live:
+                self.window = live[-1]
             self.x.focus(self.window)
         elif self.window:
             subprocess.run(["xdotool", "windowfocus", str(self.window)], env=self.env, check=False)
@@ -623,18 +671,35 @@ class Bench:
         time.sleep(1.0)
         pid = self.panel.pid
         cpu0 = read_proc_times(pid)
+        threads0 = thread_times(pid)
+        server0 = read_proc_times(self.xvfb.pid)
         switches0 = context_switches(pid)
         t0 = time.monotonic()
         time.sleep(seconds)
         cpu1 = read_proc_times(pid)
+        threads1 = thread_times(pid)
+        server1 = read_proc_times(self.xvfb.pid)
         switches1 = context_switches(pid)
         t1 = time.monotonic()
         rss = read_status_kb(pid, "VmRSS")
+        rss_anon = read_status_kb(pid, "RssAnon")
+        rss_file = read_status_kb(pid, "RssFile")
         self.logs.update()
         elapsed = t1 - t0
         percent = (cpu1 - cpu0) / elapsed * 100
         self.row(f"Idle: processor time over {elapsed:.0f} s (one core)", f"{percent:.2f} %", "< 0.5 %", percent < 0.5)
+        by_thread = []
+        for tid, (name, seconds_used) in threads1.items():
+            used = seconds_used - threads0.get(tid, (name, 0.0))[1]
+            if used > 0:
+                by_thread.append((used, name))
+        by_thread.sort(reverse=True)
+        if by_thread:
+            self.row("Idle: processor time by thread", ", ".join(f"{n} {u / elapsed * 100:.2f} %" for u, n in by_thread), "—")
+        self.row("Idle: X server's processor time (draws the panel)", f"{(server1 - server0) / elapsed * 100:.2f} %", "—")
         self.row("Idle: resident memory (VmRSS)", f"{rss / 1024:.1f} MB", "< 60 MB", rss / 1024 < 60)
+        if rss_anon is not None and rss_file is not None:
+            self.row("Idle: of which anonymous / mapped files", f"{rss_anon / 1024:.1f} / {rss_file / 1024:.1f} MB", "—")
         self.row("Idle: thread wake-ups (context switches)", f"{(switches1 - switches0) / elapsed:.1f} /s", "—")
         self.note(f"Processor time has the kernel's tick resolution (1/{os.sysconf('SC_CLK_TCK')} s): "
                   f"{1 / os.sysconf('SC_CLK_TCK') / elapsed * 100:.3f} % over this window.")
