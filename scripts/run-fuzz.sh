@@ -8,7 +8,7 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARO_FUZZ=ON -DTALVARO_BUILD_PROGRAM=OFF \
   -DTALVARO_BUILD_TESTS=OFF -DTALVARO_BUILD_CLIPS=OFF
 cmake --build build-fuzz -j "$(nproc)"
-for target in reply text_file config bank_load frequency; do
+for target in reply text_file config bank_load frequency wav; do
   echo "== fuzz_$target for ${seconds}s"
   work=$(mktemp -d)
   cp -r "fuzz/corpus/$target/." "$work/"

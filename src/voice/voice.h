@@ -21,7 +21,11 @@ struct ClipCache {
 
 // Plays folder + name ("wave\" + "point": the file wave/point.wav, found
 // without regard to case under the working folder, then the program's
-// folder). A missing or unplayable file is silent and returns at once.
+// folder). A name with an extension ("fm.wav") is used as it is. Any clip
+// still sounding is stopped first. A missing or unplayable file, or a name
+// that is not one plain file name (a folder part, "." or ".."), is silent and
+// returns at once. Each lookup, found or not, is remembered in cx.clips for
+// the rest of the run.
 void play_clip(Context& cx, std::string_view folder, std::string_view name, bool wait = true);
 // Plays a speech clip from wave_path, waiting.
 void say(Context& cx, std::string_view name);

@@ -1,1 +1,166 @@
-// Tests are added here.
+#include "voice/wav.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/fakes.h"
+
+namespace talvaro {
+namespace {
+
+std::string u16(std::uint16_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
+std::string u32(std::uint32_t v) {
+  return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF), static_cast<char>((v >> 16) & 0xFF),
+          static_cast<char>(v >> 24)};
+}
+std::string chunk(const std::string& id, const std::string& body) {
+  std::string padded = id + u32(static_cast<std::uint32_t>(body.size())) + body;
+  if (body.size() % 2 == 1) padded += '\0';
+  return padded;
+}
+// A chunk whose header claims a size of our choosing, followed by body.
+std::string chunk_claiming(const std::string& id, std::uint32_t claimed, const std::string& body) {
+  return id + u32(claimed) + body;
+}
+std::string fmt_body(int channels, int rate, int bits, std::uint16_t format = 1) {
+  const int block = channels * bits / 8;
+  return u16(format) + u16(static_cast<std::uint16_t>(channels)) + u32(static_cast<std::uint32_t>(rate)) +
+         u32(static_cast<std::uint32_t>(rate * block)) + u16(static_cast<std::uint16_t>(block)) +
+         u16(static_cast<std::uint16_t>(bits));
+}
+std::string extensible_body(int channels, int rate, int bits, bool pcm = true) {
+  std::string guid = pcm ? std::string("\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16)
+                         : std::string("\x03\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 16);
+  return fmt_body(channels, rate, bits, 0xFFFE) + u16(22) + u16(static_cast<std::uint16_t>(bits)) +
+         u32(channels == 2 ? 3 : 4) + guid;
+}
+std::string riff(const std::string& chunks) {
+  return "RIFF" + u32(static_cast<std::uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
+}
+
+std::optional<Sound> parse(const std::string& bytes) {
+  const std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
+  return parse_wav(data);
+}
+
+TEST(WavParse, ReadsThePcmShapesTheClipsUse) {
+  const auto mono16 = parse(testing::tiny_wav(8, 8000));
+  ASSERT_TRUE(mono16);
+  EXPECT_EQ(mono16->channels, 1);
+  EXPECT_EQ(mono16->sample_rate, 8000);
+  EXPECT_EQ(mono16->bits_per_sample, 16);
+  EXPECT_EQ(mono16->samples.size(), 16U);
+  EXPECT_DOUBLE_EQ(mono16->seconds(), 8.0 / 8000);
+
+  const auto stereo8 = parse(riff(chunk("fmt ", fmt_body(2, 11025, 8)) + chunk("data", std::string(10, '\x80'))));
+  ASSERT_TRUE(stereo8);
+  EXPECT_EQ(stereo8->channels, 2);
+  EXPECT_EQ(stereo8->bits_per_sample, 8);
+  EXPECT_EQ(stereo8->samples, std::vector<std::uint8_t>(10, 0x80));
+
+  const auto extensible =
+      parse(riff(chunk("fmt ", extensible_body(2, 22050, 16)) + chunk("data", std::string(8, 'x'))));
+  ASSERT_TRUE(extensible);
+  EXPECT_EQ(extensible->channels, 2);
+  EXPECT_EQ(extensible->sample_rate, 22050);
+  EXPECT_EQ(extensible->samples.size(), 8U);
+}
+
+TEST(WavParse, WalksPastOtherChunksIncludingOddOnes) {
+  // An odd-length chunk is followed by a pad byte; the walk must skip it.
+  const std::string data = "\x01\x02\x03\x04";
+  const auto odd_first = parse(riff(chunk("LIST", "abc") + chunk("fmt ", fmt_body(1, 22050, 16)) +
+                                    chunk("odd ", std::string(5, 'z')) + chunk("data", data)));
+  ASSERT_TRUE(odd_first);
+  EXPECT_EQ(odd_first->samples, std::vector<std::uint8_t>({1, 2, 3, 4}));
+
+  // A longer fmt chunk (with cbSize 0) is fine; the extra bytes are skipped.
+  const auto long_fmt = parse(riff(chunk("fmt ", fmt_body(1, 22050, 16) + u16(0)) + chunk("data", data)));
+  ASSERT_TRUE(long_fmt);
+  EXPECT_EQ(long_fmt->samples.size(), 4U);
+
+  // Trailing chunks after the data do not matter.
+  EXPECT_TRUE(parse(riff(chunk("fmt ", fmt_body(1, 22050, 16)) + chunk("data", data) + chunk("LIST", "x"))));
+}
+
+TEST(WavParse, LengthComesFromTheBytesPresent) {
+  // The data chunk claims 1000 bytes, 101 are present: 100 make whole frames.
+  const auto truncated =
+      parse(riff(chunk("fmt ", fmt_body(2, 22050, 16))) + chunk_claiming("data", 1000, std::string(101, 'a')));
+  ASSERT_TRUE(truncated);
+  EXPECT_EQ(truncated->samples.size(), 100U);
+
+  const auto absurd =
+      parse(riff(chunk("fmt ", fmt_body(1, 22050, 16))) + chunk_claiming("data", 0xFFFFFFFFU, std::string(6, 'a')));
+  ASSERT_TRUE(absurd);
+  EXPECT_EQ(absurd->samples.size(), 6U);
+
+  // The RIFF size claim is ignored.
+  std::string lying = riff(chunk("fmt ", fmt_body(1, 22050, 16)) + chunk("data", "abcd"));
+  lying.replace(4, 4, u32(0xFFFFFFFFU));
+  ASSERT_TRUE(parse(lying));
+  EXPECT_EQ(parse(lying)->samples.size(), 4U);
+
+  const auto empty = parse(riff(chunk("fmt ", fmt_body(1, 22050, 16)) + chunk("data", "")));
+  ASSERT_TRUE(empty);
+  EXPECT_TRUE(empty->samples.empty());
+  EXPECT_EQ(empty->seconds(), 0.0);
+}
+
+TEST(WavParse, RefusesWhatIsNotPlayablePcm) {
+  const std::string fmt = chunk("fmt ", fmt_body(1, 22050, 16));
+  const std::string data = chunk("data", "abcd");
+  const std::vector<std::pair<const char*, std::string>> refused = {
+      {"empty", ""},
+      {"only RIFF", "RIFF"},
+      {"not RIFF", "RIFX" + riff(fmt + data).substr(4)},
+      {"not WAVE", riff(fmt + data).replace(8, 4, "AVI ")},
+      {"no fmt", riff(data)},
+      {"no data", riff(fmt)},
+      {"float", riff(chunk("fmt ", fmt_body(1, 22050, 32, 3)) + data)},
+      {"24 bits", riff(chunk("fmt ", fmt_body(1, 22050, 24)) + data)},
+      {"3 channels", riff(chunk("fmt ", fmt_body(3, 22050, 16)) + data)},
+      {"0 channels", riff(chunk("fmt ", fmt_body(0, 22050, 16)) + data)},
+      {"rate 0", riff(chunk("fmt ", fmt_body(1, 0, 16)) + data)},
+      {"rate absurd", riff(chunk("fmt ", fmt_body(1, 100000000, 16)) + data)},
+      {"block align wrong", riff(chunk("fmt ", fmt_body(1, 22050, 16).replace(12, 2, u16(7))) + data)},
+      {"fmt too short", riff(chunk("fmt ", fmt_body(1, 22050, 16).substr(0, 14)) + data)},
+      {"fmt cut by the end", riff(chunk_claiming("fmt ", 16, fmt_body(1, 22050, 16).substr(0, 10)))},
+      {"extensible float", riff(chunk("fmt ", extensible_body(1, 22050, 16, false)) + data)},
+      {"extensible too short", riff(chunk("fmt ", extensible_body(1, 22050, 16).substr(0, 30)) + data)},
+      {"huge chunk hides the data", riff(fmt + chunk_claiming("junk", 0xFFFFFFF0U, data))},
+  };
+  for (const auto& [what, bytes] : refused) EXPECT_FALSE(parse(bytes)) << what;
+}
+
+TEST(WavParse, NoInputReadsOutOfBounds) {
+  // Every prefix of a valid file, and random damage to it, either parses to
+  // no more samples than bytes present or is refused (run under ASan).
+  const std::string whole =
+      riff(chunk("LIST", "abc") + chunk("fmt ", extensible_body(2, 22050, 16)) + chunk("data", std::string(40, 's')));
+  for (std::size_t n = 0; n <= whole.size(); ++n) {
+    const auto sound = parse(whole.substr(0, n));
+    if (sound) {
+      EXPECT_LE(sound->samples.size(), n);
+    }
+  }
+  std::mt19937 random(12345);
+  for (int round = 0; round < 2000; ++round) {
+    std::string damaged = whole;
+    for (int hits = 0; hits < 4; ++hits) {
+      damaged[random() % damaged.size()] = static_cast<char>(random() & 0xFF);
+    }
+    const auto sound = parse(damaged);
+    if (sound) {
+      EXPECT_LE(sound->samples.size(), damaged.size());
+      EXPECT_EQ(sound->samples.size() % static_cast<std::size_t>(sound->channels * sound->bits_per_sample / 8), 0U);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace talvaro

@@ -1,0 +1,188 @@
+// The serial port and the command protocol on a real pseudo-terminal, with the
+// receiver simulator on the other end.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "link/protocol.h"
+#include "link/serial.h"
+#include "platform/posix/posix_serial.h"
+#include "support/fakes.h"
+
+namespace talvaro {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Bench;
+
+// The simulator as a child process, linked as COM1 in the bench's folder.
+class Simulator {
+ public:
+  Simulator(const Bench& bench, std::vector<std::string> extra) {
+    std::vector<std::string> args = {SIMULATOR_PATH,
+                                     "--link",
+                                     (bench.dir / "COM1").string(),
+                                     "--log",
+                                     (bench.dir / "sim.log").string(),
+                                     "--control",
+                                     (bench.dir / "control").string(),
+                                     "--latency",
+                                     "1"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    pid_ = fork();
+    if (pid_ == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      std::vector<char*> argv;
+      for (auto& arg : args) argv.push_back(arg.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    for (int i = 0; i < 500 && !std::filesystem::exists(bench.dir / "COM1"); ++i) std::this_thread::sleep_for(10ms);
+    control_ = bench.dir / "control";
+  }
+  ~Simulator() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  void control(const std::string& line) const {
+    std::ofstream fifo(control_);
+    fifo << line << "\n";
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::filesystem::path control_;
+};
+
+// A Context on the real serial port, the other services recorded.
+struct PtyLink {
+  explicit PtyLink(std::vector<std::string> sim_args = {}) : sim(bench, std::move(sim_args)) {
+    platform = std::make_unique<Platform>(Platform{bench.display, bench.audio, ports, bench.clock, bench.events, ""});
+    cx = std::make_unique<Context>(*platform);
+    bench.make_clips();
+    State& st = cx->st;
+    st.wave_path = "wave\\";
+    st.com_port = 1;
+    st.status_text = "Connecting";
+    st.connection_state = -1;
+    st.debug_enabled = 1;
+    open_text_file(st.debug_file, "debug1.dat", "W");
+    EXPECT_EQ(open_port(*cx, 1, 9600), 1);
+    set_read_timeouts(*cx, 1, -1);
+    EXPECT_EQ(set_line_format(*cx, 1, 8, 0, 2), 0);
+  }
+  void send(const std::string& command) {
+    cx->st.command_text = command;
+    send_command(*cx);
+  }
+  // Waits until the receiver has answered something, then reads it.
+  void receive_when_ready(int bytes = 1) {
+    for (int i = 0; i < 300 && bytes_waiting(*cx, 1) < bytes; ++i) std::this_thread::sleep_for(5ms);
+    std::this_thread::sleep_for(20ms);
+    receive_reply(*cx);
+  }
+  std::string log() {
+    close_text_file(cx->st.debug_file);
+    return bench.read_file("debug1.dat");
+  }
+
+  Bench bench;
+  Simulator sim;
+  PosixSerialPorts ports;
+  std::unique_ptr<Platform> platform;
+  std::unique_ptr<Context> cx;
+};
+
+TEST(LinkOnPty, LevelPollTrimsAtTheTagAndConnectsOnce) {
+  PtyLink link({"--signal", "145.5:49"});
+  link.send("LM");
+  link.receive_when_ready(8);
+  EXPECT_EQ(link.cx->st.reply_text, "LM%000");
+  EXPECT_EQ(link.cx->st.connection_state, 1);
+  EXPECT_EQ(link.cx->st.status_text, ">");
+  // Two replies read together: junk first, the tag wins, the first tag counts.
+  link.send("VR");
+  link.send("VA0145.50000");
+  link.send("LM");
+  link.receive_when_ready(20);
+  EXPECT_EQ(link.cx->st.reply_text, "LM 049");
+  EXPECT_EQ(link.bench.audio.spoken_text(), "connected");
+  const std::string log = link.log();
+  EXPECT_NE(log.find("TX= LM\r\nRX= LM%000\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("RX= LM 049\r\n"), std::string::npos) << log;
+  const std::string commands = link.bench.read_file("sim.log");
+  EXPECT_NE(commands.find(" VA0145.50000\n"), std::string::npos) << commands;
+}
+
+TEST(LinkOnPty, LevelReportWinsOverLevelPoll) {
+  PtyLink link({"--signal", "145.5:49"});
+  link.send("LC1");
+  link.receive_when_ready(2);
+  link.send("VA0145.50000");  // the squelch opens: a report follows
+  std::this_thread::sleep_for(100ms);
+  link.send("LM");
+  link.receive_when_ready(30);
+  EXPECT_EQ(left(link.cx->st.reply_text, 5), "LC049") << link.cx->st.reply_text.str();
+}
+
+TEST(LinkOnPty, AMemoryListingIsLoggedWholeThenAtItsChannel) {
+  PtyLink link;
+  link.sim.control("memory A00 145.5 NFM \"REPEATER\"");
+  std::this_thread::sleep_for(50ms);
+  link.send("MAA");
+  link.receive_when_ready(600);
+  EXPECT_EQ(left(link.cx->st.reply_text, 5), "MXA00");
+  const std::string log = link.log();
+  std::size_t rx_lines = 0;
+  for (std::size_t at = log.find("RX= "); at != std::string::npos; at = log.find("RX= ", at + 1)) ++rx_lines;
+  EXPECT_EQ(rx_lines, 2u) << log;
+}
+
+TEST(LinkOnPty, AHungUpLineNeverBlocksOrSpins) {
+  PtyLink link;
+  link.send("LM");
+  link.receive_when_ready(8);
+  link.sim.control("fault hangup");
+  std::this_thread::sleep_for(200ms);
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 2000; ++i) {
+    link.send("LM");
+    receive_reply(*link.cx);
+    send_byte_30(*link.cx);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_EQ(link.cx->st.reply_text, "");
+  EXPECT_EQ(bytes_waiting(*link.cx, 1), 0);
+}
+
+TEST(LinkOnPty, RepliesByteByByteAreCollectedInPieces) {
+  PtyLink link({"--fault", "bytewise"});
+  link.send("LM");
+  // Pieces without a tag are dropped; a piece holding the tag yields what is there.
+  std::string seen;
+  for (int i = 0; i < 200 && seen.size() < 6; ++i) {
+    std::this_thread::sleep_for(5ms);
+    receive_reply(*link.cx);
+    if (!link.cx->st.reply_text.empty()) seen = link.cx->st.reply_text.str();
+  }
+  EXPECT_FALSE(seen.empty());
+  EXPECT_EQ(left(seen, 2), "LM");
+}
+
+}  // namespace
+}  // namespace talvaro
