@@ -859,21 +859,36 @@ class Bench:
         if self.folder and not self.args.keep:
             shutil.rmtree(self.folder, ignore_errors=True)
 
+    def step(self, measure):
+        """Runs one measurement while the panel runs; a panel that has ended
+        leaves the figures measured so far and a note."""
+        if not self.panel_alive():
+            return False
+        try:
+            measure()
+        except OSError as error:  # its /proc entries went away
+            if self.panel_alive():
+                raise
+            del error
+        if not self.panel_alive():
+            self.note(f"The panel ended during the benchmark (exit code {self.panel.returncode}); "
+                      "figures after that point are missing. Run with --keep and see panel.out.")
+            return False
+        return True
+
     def run(self):
         self.check_inputs()
         self.start()
         self.start_panel()
-        self.measure_startup()
-        if self.wait_connected():
+        if self.step(self.measure_startup) and self.step(self.wait_connected) and self.connected:
             self.focus_window()
-            self.measure_idle()
-            self.measure_key_to_voice()
-            self.measure_key_to_wire()
+            if self.step(self.measure_idle) and self.step(self.measure_key_to_voice):
+                self.step(self.measure_key_to_wire)
             _, spread = self.align_sim_clock("end")
             self.note(f"Simulator clock aligned through its control FIFO; the estimate of its zero "
                       f"drew {spread * 1000:.2f} ms of spread between marks, and stamps are whole milliseconds.")
-        else:
-            self.measure_idle()
+        elif not self.connected:
+            self.step(self.measure_idle)
         self.audio_buffer()
 
 
