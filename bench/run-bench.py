@@ -927,12 +927,25 @@ def machine_lines():
     ]
 
 
-def git_commit():
+def build_commit(build):
+    """The commit of the sources the build folder was configured from."""
+    source = None
     try:
-        return subprocess.run(["git", "-C", ROOT, "rev-parse", "--short", "HEAD"], capture_output=True,
-                              text=True, check=True).stdout.strip()
+        with open(os.path.join(build, "CMakeCache.txt")) as f:
+            for line in f:
+                if line.startswith("CMAKE_HOME_DIRECTORY:"):
+                    source = line.split("=", 1)[1].strip()
+    except OSError:
+        pass
+    if not source:
+        return "unknown"
+    try:
+        commit = subprocess.run(["git", "-C", source, "rev-parse", "--short", "HEAD"], capture_output=True,
+                                text=True, check=True).stdout.strip()
+        changed = subprocess.run(["git", "-C", source, "diff", "--quiet", "HEAD"]).returncode != 0
     except (OSError, subprocess.CalledProcessError):
         return "unknown"
+    return f"{commit}{' with local changes' if changed else ''} ({source})"
 
 
 def print_table(rows):
@@ -948,7 +961,7 @@ def print_table(rows):
 def markdown(bench, machine):
     out = ["## Figures", ""]
     out += [f"- {line}" for line in machine]
-    out += [f"- Build: commit {git_commit()}, {bench.args.build}", f"- Key presses: {bench.key_method}", ""]
+    out += [f"- Build: {bench.args.build}, sources at commit {build_commit(bench.args.build)}", f"- Key presses: {bench.key_method}", ""]
     out += ["| Figure | Value | Aim | Met |", "|---|---|---|---|"]
     out += [f"| {a} | {b} | {c} | {d} |" for a, b, c, d in bench.rows]
     out += [""]
@@ -993,6 +1006,7 @@ def main():
     print()
     for line in machine:
         print(line)
+    print(f"Build: {args.build}, sources at commit {build_commit(args.build)}")
     print(f"Key presses: {bench.key_method}")
     print()
     print_table(bench.rows)
