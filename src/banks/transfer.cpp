@@ -1,9 +1,194 @@
 #include "banks/transfer.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "banks/bank_file.h"
 #include "core/context.h"
+#include "core/text.h"
+#include "link/protocol.h"
+#include "link/serial.h"
+#include "voice/voice.h"
+
 namespace talvaro {
-// PLACEHOLDER: replaced by the bank transfer.
-std::string channel_record(std::string_view, int, std::string_view, std::string_view, std::string_view) { return {}; }
-void write_bank_to_receiver(Context&) {}
-void check_receiver_banks(Context&) {}
-bool resize_receiver_bank(Context&, char) { return false; }
+
+namespace {
+
+struct ModeCode {
+  std::string_view mode_line;
+  std::string_view field;  // what follows the step field of a channel record
+};
+
+// The bank's mode line, compared as an exact text. "CW " is what the mode
+// keys store; automatic mode has no "MD" code and switches "AU" on instead.
+constexpr std::array<ModeCode, 8> mode_codes = {{
+    {"WFM", " MD0"},
+    {"FM", " MD1"},
+    {"AM", " MD2"},
+    {"USB", " MD3"},
+    {"LSB", " MD4"},
+    {"CW", " MD5"},
+    {"CW ", " MD5"},
+    {"AUT", " AU1"},
+}};
+
+std::string_view mode_field(std::string_view mode_line) {
+  for (const auto& row : mode_codes) {
+    if (row.mode_line == mode_line) return row.field;
+  }
+  return " MD";
+}
+
+// Ten digits of hertz from a frequency text in MHz: the whole-MHz part
+// without leading zeros padded to four digits, the point dropped, zeros
+// appended, and anything beyond ten digits cut.
+std::string frequency_field(std::string_view frequency) {
+  std::string text(frequency);
+  const auto first_kept = text.find_first_not_of('0');
+  text.erase(0, first_kept == std::string::npos ? text.size() : first_kept);
+  const auto whole = truncate_to_int64(numeric_value(text));
+  std::string field;
+  if (whole < 1000) field += '0';
+  if (whole < 100) field += '0';
+  if (whole < 10) field += '0';
+  if (whole == 0) field += '0';
+  field += text;
+  if (const auto point = field.find('.'); point != std::string::npos) field.erase(point, 1);
+  field.resize(10, '0');
+  return field;
+}
+
+// A silent receiver is given up after about this long. The only clock the
+// operations have is the pause clip, so the limit is counted in pauses.
+constexpr double give_up_seconds = 30.0;
+// A pause counts as at least this long: a missing or very short pause clip
+// then ends the wait after a bounded number of pauses instead of thousands.
+constexpr double shortest_pause_seconds = 0.1;
+
+// How many pauses make up the give-up time, from the length of the pause clip
+// as the voice has loaded it.
+int pause_budget(const Context& cx) {
+  double seconds = 0.0;
+  const auto found = cx.clips.sounds.find(cat(cx.st.pause_wave_path, "shdel"));
+  if (found != cx.clips.sounds.end() && found->second) seconds = found->second->seconds();
+  seconds = std::max(seconds, shortest_pause_seconds);
+  return std::max(1, static_cast<int>(std::ceil(give_up_seconds / seconds)));
+}
+
+// Reads the reply only when the receiver has sent something; reports whether
+// any byte had come. Bytes that arrive later stay in the port.
+bool receive_if_waiting(Context& cx) {
+  if (bytes_waiting(cx, cx.st.com_port) > 0) {
+    receive_reply(cx);
+    return true;
+  }
+  cx.st.reply_text = "";
+  return false;
+}
+
+void send_text(Context& cx, std::string_view command) {
+  cx.st.command_text = command;
+  send_command(cx);
+}
+
+// Asks for bank letter's size until the reply holds "MW". nullopt when the
+// receiver stayed silent for the give-up time.
+std::optional<std::string> query_bank_size(Context& cx, std::string_view letter) {
+  State& st = cx.st;
+  send_text(cx, cat("MW", letter));
+  short_pause(cx);
+  const int budget = pause_budget(cx);
+  int pauses = 1;
+  receive_reply(cx);
+  while (position(st.reply_text, "MW") == 0) {
+    if (pauses >= budget) return std::nullopt;
+    short_pause(cx);
+    send_text(cx, cat("MW", letter));
+    short_pause(cx);
+    pauses += 2;
+    receive_reply(cx);
+  }
+  const int p = position(st.reply_text, "MW");
+  return mid(st.reply_text, p + 5, 2);
+}
+
+}  // namespace
+
+std::string channel_record(std::string_view bank_letter, int channel, std::string_view frequency,
+                           std::string_view mode_line, std::string_view label) {
+  std::string number = decimal(channel);
+  if (number.size() == 1) number.insert(0, "0");
+  std::string text = left(label, 12);
+  text.resize(12, ' ');
+  return cat("MX", bank_letter, number, " RF", frequency_field(frequency), " ST012500", mode_field(mode_line), " TM",
+             text);
+}
+
+void write_bank_to_receiver(Context& cx) {
+  State& st = cx.st;
+  const std::string letter = mid(st.bank_number_text, 3, 1);
+  st.bank_file_name = cat("bank", left(st.bank_number_text, 2), ".dat");
+  if (!load_bank(cx)) return;
+  say(cx, "wait");
+  for (int k = 0; k < 10; ++k) short_pause(cx);
+
+  const BankTable& table = st.bank_table;
+  // A bank without entries sends nothing; otherwise the entries end at the
+  // real end marker.
+  const int end = bank_has_entries(cx) ? find_end_marker(cx) : 4;
+  const auto at = [&table](int index) -> const Text& { return table[static_cast<std::size_t>(index)]; };
+  int pauses = 7;
+  for (int i = 4; i < end; i += 2) {
+    for (int k = 0; k < pauses; ++k) short_pause(cx);
+    pauses = pauses > 1 ? pauses - 2 : 1;
+    const int channel = i / 2 - 2;
+    send_text(cx, channel_record(letter, channel, at(i), at(1), at(i + 1)));
+    // The receiver bank holds channels 00 to 90.
+    if (channel > 89) break;
+    if (i % 11 == 0) say(cx, "beep");
+  }
+  say(cx, "ok");
+}
+
+void check_receiver_banks(Context& cx) {
+  say(cx, "ckconfig");
+  for (char letter = 'A'; letter <= 'J'; ++letter) {
+    const auto size = query_bank_size(cx, std::string(1, letter));
+    if (!size || (*size != "90" && !resize_receiver_bank(cx, letter))) {
+      say(cx, "inv");
+      return;
+    }
+  }
+  say(cx, "ok");
+}
+
+bool resize_receiver_bank(Context& cx, char letter) {
+  State& st = cx.st;
+  const std::string name(1, letter);
+  short_pause(cx);
+  say(cx, name);
+  send_text(cx, cat("MW", name, "90"));
+  short_pause(cx);
+  if (receive_if_waiting(cx)) return true;
+
+  // The receiver takes a while to rearrange its memory; wait until it says
+  // anything, with a beep every 25 pauses so the wait can be heard.
+  const int budget = pause_budget(cx);
+  int pauses = 1;
+  for (;;) {
+    for (int k = 1; k <= 100; ++k) {
+      short_pause(cx);
+      if (k % 25 == 0) play_clip(cx, st.pause_wave_path, "beep");
+    }
+    pauses += 100;
+    st.reply_text = "";
+    if (bytes_waiting(cx, st.com_port) > 0) return true;
+    if (pauses >= budget) return false;
+  }
+}
+
 }  // namespace talvaro

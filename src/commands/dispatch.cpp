@@ -1,6 +1,307 @@
 #include "commands/dispatch.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "banks/bank_file.h"
+#include "banks/bank_ops.h"
+#include "banks/transfer.h"
+#include "commands/command_keys.h"
+#include "commands/keys.h"
 #include "core/context.h"
+#include "link/protocol.h"
+#include "link/serial.h"
+#include "panel/display.h"
+#include "scan/receiver_scan.h"
+#include "scan/search.h"
+#include "tuning/frequency.h"
+#include "voice/voice.h"
+
 namespace talvaro {
-// PLACEHOLDER: replaced by the dispatcher implementation.
-void dispatch_key(Context&) {}
+
+namespace {
+
+constexpr int key_q = 'Q';
+constexpr int key_x = 'X';
+// A raw command reply is read into reply_text, which holds 254 characters.
+constexpr int raw_reply_limit = 254;
+
+bool is_digit_key(int key) { return key == key::point || (key >= '0' && key <= '9'); }
+bool is_receiver_bank_letter(char c) { return c >= 'A' && c <= 'J'; }
+bool all_digits(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Takes the first queue entry into last_key.
+void take_queue_entry(State& st) {
+  st.last_key = st.key_queue[0];
+  std::copy(st.key_queue.begin() + 1, st.key_queue.end(), st.key_queue.begin());
+  st.key_queue.back() = 0;
+  --st.key_queue_length;
+}
+
+std::string key_echo(int key) {
+  if (key == key::enter) return "C/R";
+  if (key == key::space) return "SPC";
+  return character(key);
+}
+
+void reset_entry(State& st) {
+  st.entry_mode = entry::none;
+  st.limit_entry_fresh = 0;
+}
+
+// ------------------------------------------------------------ raw commands
+
+// Sends the typed text as it is and shows what comes back, unprocessed.
+void run_raw_command(Context& cx) {
+  State& st = cx.st;
+  st.entry_mode = entry::none;
+  if (st.bank_number_text.empty()) return;
+  st.command_text = st.bank_number_text;
+  send_command(cx);
+  st.log_line = cat("TX=", st.bank_number_text, " RX=");
+  short_pause(cx);
+  std::string received;
+  read_port(cx, st.com_port, received, raw_reply_limit);
+  st.reply_text = received;
+  st.log_line += st.reply_text;
+  move_to(cx, 0, 0);
+  set_font(cx, "ARIEL", 10, 700);
+  set_colour(cx, colour_black);
+  print_text(cx, {st.log_line, space_text(22)});
+}
+
+// ------------------------------------------------------------ the write command's letter step
+
+// After W and two digits, the receiver bank letter: the receiver bank is
+// cleared at once, ready for the write that Enter starts.
+void take_receiver_bank_letter(Context& cx) {
+  State& st = cx.st;
+  const char letter = static_cast<char>(st.last_key);
+  if (st.bank_number_text.size() != 2 || !all_digits(st.bank_number_text) || !is_receiver_bank_letter(letter)) {
+    say(cx, "inv");
+    st.entry_mode = entry::none;
+    return;
+  }
+  st.bank_number_text += std::string_view(&letter, 1);
+  say(cx, std::string_view(&letter, 1));
+  st.command_text = cat("MQ", std::string_view(&letter, 1), "%%");
+  send_command(cx);
+}
+
+// ------------------------------------------------------------ Enter
+
+void clear_lower_panel(Context& cx) {
+  set_font(cx, "Ariel", 70, 700);
+  move_to(cx, 150, 300);
+  print_text(cx, {space_text(40)});
+  move_to(cx, 0, 350);
+  print_text(cx, {space_text(80)});
+  move_to(cx, 300, 400);
+  print_text(cx, {space_text(40)});
+  move_to(cx, 300, 450);
+  print_text(cx, {space_text(40)});
+}
+
+// Enter ends a running search: its finds are saved and counted aloud.
+void end_search(Context& cx) {
+  State& st = cx.st;
+  if (st.search_state > 0) {
+    // Finds are saved only into the search bank, never over a bank that has
+    // been loaded since the search started.
+    if (table_holds_search_bank(cx)) save_bank(cx);
+    speak_count(cx, st.found_count);
+    st.receiver_scan_state = 0;
+    st.bank_scan_state = 0;
+  }
+  st.search_state = 0;
+}
+
+// Enter on a search limit or the step: with nothing typed, say the value;
+// otherwise show the new settings.
+void finish_setting(Context& cx, const Text& field) {
+  State& st = cx.st;
+  if (st.limit_entry_fresh == 1) {
+    st.argument_text = field;
+    speak_frequency(cx);
+  } else {
+    show_search_settings(cx);
+    say(cx, "ok");
+  }
+  reset_entry(st);
+}
+
+void finish_low_limit(Context& cx) { finish_setting(cx, cx.st.search_low_text); }
+void finish_high_limit(Context& cx) { finish_setting(cx, cx.st.search_high_text); }
+void finish_step(Context& cx) {
+  send_step(cx);
+  finish_setting(cx, cx.st.step_text);
+}
+
+// The bank commands that take a bank number of two digits (or two pairs).
+void run_bank_command(Context& cx, void (*operation)(Context&)) {
+  State& st = cx.st;
+  const std::size_t length = st.bank_number_text.size();
+  if ((length != 2 && length != 4) || !all_digits(st.bank_number_text)) {
+    say(cx, "inv");
+    reset_entry(st);
+    return;
+  }
+  operation(cx);
+  reset_entry(st);
+}
+
+void finish_transfer(Context& cx) { run_bank_command(cx, copy_bank); }
+void finish_put(Context& cx) { run_bank_command(cx, put_memory); }
+void finish_sort(Context& cx) { run_bank_command(cx, sort_bank); }
+void finish_select(Context& cx) { run_bank_command(cx, select_bank); }
+
+// start_receiver_scan checks its argument itself: no letter (the current
+// bank) or one receiver bank letter, else "inv" and the scan stays pending.
+void finish_receiver_bank_scan(Context& cx) { start_receiver_scan(cx); }
+
+void finish_write(Context& cx) {
+  State& st = cx.st;
+  if (st.bank_number_text.size() == 3) {
+    write_bank_to_receiver(cx);
+  } else {
+    say(cx, "inv");
+  }
+  st.entry_mode = entry::none;
+}
+
+// delete_bank_file takes exactly two digits, else plays "inv".
+void finish_delete_file(Context& cx) {
+  delete_bank_file(cx);
+  cx.st.entry_mode = entry::none;
+}
+
+void finish_kill(Context& cx) {
+  // delete_entry confirms with "ok" itself.
+  delete_entry(cx);
+  cx.st.entry_mode = entry::none;
+}
+
+// Enter (or Q) with no pending command: tune the typed frequency, or leave
+// the running scan.
+void finish_frequency(Context& cx) {
+  State& st = cx.st;
+  st.search_resume_count = 0;
+  st.frequency_entry_fresh = 1;
+  if (st.receiver_scan_state < 1 && st.bank_scan_state < 2) {
+    commit_frequency(cx);
+    short_pause(cx);
+    send_step(cx);
+    say(cx, st.quit_requested == 1 ? "quit" : "ok");
+    return;
+  }
+  exit_scan(cx);
+}
+
+// What Enter carries out for each pending command.
+struct PendingCommand {
+  int entry_mode;
+  void (*finish)(Context&);
+};
+
+constexpr std::array<PendingCommand, 12> pending_commands{{
+    {entry::none, finish_frequency},
+    {entry::low_limit, finish_low_limit},
+    {entry::high_limit, finish_high_limit},
+    {entry::step, finish_step},
+    {entry::transfer, finish_transfer},
+    {entry::put, finish_put},
+    {entry::sort, finish_sort},
+    {entry::select, finish_select},
+    {entry::receiver_scan, finish_receiver_bank_scan},
+    {entry::write, finish_write},
+    {entry::delete_file, finish_delete_file},
+    {entry::kill, finish_kill},
+}};
+
+void run_pending_command(Context& cx) {
+  for (const PendingCommand& pending : pending_commands) {
+    if (pending.entry_mode == cx.st.entry_mode) {
+      pending.finish(cx);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+void dispatch_key(Context& cx) {
+  State& st = cx.st;
+  if (st.key_queue_length <= 0) return;
+  st.space_pressed = 0;
+  take_queue_entry(st);
+
+  // The receive marker that follows every key: collect the answer to
+  // whatever the key sent.
+  if (st.last_key == 0) {
+    receive_reply(cx);
+    return;
+  }
+
+  move_to(cx, 340, 370);
+  set_font(cx, "Ariel", 50, 700);
+  if (st.last_key == key::full_stop) st.last_key = key::point;
+  const int key = st.last_key;
+
+  st.log_line = cat("**", key_echo(key));
+  if (key == key::space) {
+    send_byte_30(cx);
+    st.space_pressed = 1;
+  }
+  write_debug_line(cx, st.log_line);
+
+  if (st.connection_state == -1) {
+    // The receiver has never answered: give up.
+    say(cx, "rnc");
+    st.connection_state = 0;
+    st.running = 0;
+    return;
+  }
+
+  if (key == key_x && st.entry_mode != entry::raw_command && st.debug_enabled == 1) {
+    say(cx, "test");
+    st.bank_number_text = "";
+    st.entry_mode = entry::raw_command;
+    return;
+  }
+  if (st.entry_mode == entry::raw_command) {
+    if (key == key::enter) {
+      run_raw_command(cx);
+    } else {
+      st.bank_number_text += character(key);
+    }
+    return;
+  }
+
+  if (key == key_q) {
+    st.quit_requested = 1;
+    st.running = 0;
+  } else {
+    if (is_digit_key(key)) {
+      enter_digit(cx, key);
+      return;
+    }
+    if (st.entry_mode == entry::write && key != key::enter) {
+      take_receiver_bank_letter(cx);
+      return;
+    }
+    if (run_early_command_key(cx)) return;
+    if (key != key::enter) {
+      run_command_key(cx);
+      return;
+    }
+    clear_lower_panel(cx);
+    end_search(cx);
+  }
+  run_pending_command(cx);
+}
+
 }  // namespace talvaro

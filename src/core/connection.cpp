@@ -1,6 +1,143 @@
 #include "core/connection.h"
+
+#include <array>
+#include <string_view>
+#include <variant>
+
+#include "banks/bank_file.h"
 #include "core/context.h"
+#include "link/serial.h"
+#include "panel/display.h"
+#include "scan/search.h"
+#include "tuning/frequency.h"
+#include "tuning/mode.h"
+#include "voice/voice.h"
+
 namespace talvaro {
-// PLACEHOLDER: replaced by connection start.
-void connection_start(Context&) {}
+
+namespace {
+
+struct InitialValue {
+  std::variant<int State::*, Text State::*> variable;
+  int number = 0;
+  std::string_view text;
+};
+
+// The values every connection starts from, in the order they are set.
+const std::array<InitialValue, 22> initial_values = {{
+    {&State::entry_mode, 0, {}},
+    {&State::connection_state, -1, {}},
+    {&State::limit_entry_fresh, 0, {}},
+    {&State::frequency_entry_fresh, 1, {}},
+    {&State::meter_state, 0, {}},
+    {&State::search_resume_count, 0, {}},
+    {&State::key_queue_length, 0, {}},
+    {&State::bank_cell_index, 0, {}},
+    {&State::search_stop_mode, 0, {}},
+    {&State::search_state, 0, {}},
+    {&State::receiver_scan_state, 0, {}},
+    {&State::bank_scan_state, 0, {}},
+    {&State::noise_limiter_on, 0, {}},
+    {&State::quit_requested, 0, {}},
+    {&State::scan_resume_delay, 0, {}},
+    {&State::pass_list_count, 1, {}},
+    {&State::scan_voice_enabled, 1, {}},
+    {&State::scanned_bank_text, 0, "X"},
+    {&State::status_text, 0, "Connecting"},
+    {&State::frequency_text, 0, ""},
+    {&State::meter_scale, 0, "******************"},
+    {&State::bank_file_name, 0, "bank00.dat"},
+}};
+
+struct SavedSetting {
+  Text State::*variable;
+  std::string_view default_value;  // used when there is no state record
+  int record_cell;                 // the cell of the state record it comes from
+};
+
+const std::array<SavedSetting, 5> saved_settings = {{
+    {&State::search_low_text, "145", 3},
+    {&State::search_high_text, "146", 4},
+    {&State::step_text, "12.5", 5},
+    {&State::frequency_text, "145", 2},
+    {&State::mode_text, "FM", 1},
+}};
+
+void set_initial_values(State& st) {
+  for (const InitialValue& row : initial_values) {
+    if (const auto* integer = std::get_if<int State::*>(&row.variable)) {
+      st.** integer = row.number;
+    } else {
+      st.*std::get<Text State::*>(row.variable) = row.text;
+    }
+  }
+}
+
+// The state record written at the last shutdown, when bank00.dat holds one:
+// its values come back once, and the file becomes an empty search bank.
+void restore_or_default(Context& cx) {
+  State& st = cx.st;
+  if (left(st.bank_table[0], 3) != "***") {
+    for (const SavedSetting& row : saved_settings) st.*row.variable = row.default_value;
+    return;
+  }
+  for (const SavedSetting& row : saved_settings) {
+    st.*row.variable = st.bank_table[static_cast<std::size_t>(row.record_cell)];
+  }
+  st.bank_table[0] = "Srchbank";
+  st.bank_table[2] = end_marker;
+  st.bank_table[3] = "     ";
+  save_bank(cx);
+}
+
+// A baud rate outside the integer range cannot be handed to the port.
+bool representable(double value) { return value >= -2147483648.5 && value < 2147483647.5; }
+
+void open_receiver_port(Context& cx) {
+  State& st = cx.st;
+  st.com_port = round_to_int(numeric_value(right(st.config_port_text, 1)));
+  const double baud = numeric_value(st.config_baud_text);
+  st.com_baud = round_to_int(baud);
+  st.com_data_bits = 8;
+  st.com_parity = 0;
+  st.com_stop_bits = 2;
+
+  close_port(cx, st.com_port);
+  if (representable(baud)) open_port(cx, st.com_port, st.com_baud);
+  set_read_timeouts(cx, st.com_port, -1);
+  set_line_format(cx, st.com_port, st.com_data_bits, st.com_parity, st.com_stop_bits);
+}
+
+}  // namespace
+
+void connection_start(Context& cx) {
+  State& st = cx.st;
+  move_to(cx, 0, 0);
+  set_font(cx, "Ariel", 50, 700);
+
+  set_initial_values(st);
+  st.bank_file_name = "bank00.dat";
+  load_bank(cx);  // "bnf" when missing; the table then stays as it was
+  restore_or_default(cx);
+  show_search_settings(cx);
+
+  open_receiver_port(cx);
+
+  st.argument_text = st.frequency_text;
+  tune_vfo_a(cx);
+  speak_frequency(cx);
+  short_pause(cx);
+  apply_mode(cx);
+  short_pause(cx);
+  send_step(cx);
+  // The receiver always starts with the attenuator off.
+  st.attenuator_on = 1;
+  toggle_attenuator(cx);
+
+  move_to(cx, 380, 80);
+  set_font(cx, "Ariel", 50, 700);
+  set_colour(cx, colour_black);
+  print_text(cx, {st.mode_text, "      "});
+}
+
 }  // namespace talvaro

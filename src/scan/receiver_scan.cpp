@@ -1,8 +1,154 @@
 #include "scan/receiver_scan.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
 #include "core/context.h"
+#include "core/text.h"
+#include "link/protocol.h"
+#include "panel/display.h"
+#include "tuning/frequency.h"
+#include "tuning/mode.h"
+#include "voice/voice.h"
+
 namespace talvaro {
-// PLACEHOLDER: replaced by the receiver scan.
-void start_receiver_scan(Context&) {}
-void pass_channel(Context&) {}
-void exit_scan(Context&) {}
+
+namespace {
+
+// Mode names by the receiver's mode digit 0 to 5.
+constexpr std::array<std::string_view, 6> scan_modes = {"WFM", "FM", "AM", "USB", "LSB", "CW"};
+// Replies read while the receiver lists the bank.
+constexpr int listing_passes = 7;
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_bank_letter(char c) { return (c >= 'A' && c <= 'J') || (c >= 'a' && c <= 'j'); }
+
+void send_text(Context& cx, std::string_view command) {
+  cx.st.command_text = command;
+  send_command(cx);
+}
+
+// Ten digits of hertz after the first "RF" become the shown frequency in MHz
+// (leading zeros dropped); anything shorter is not a frequency.
+void show_listed_frequency(Context& cx) {
+  State& st = cx.st;
+  const int p = position(st.reply_text, "RF");
+  if (p == 0) return;
+  const std::string digits = mid(st.reply_text, p + 2, 10);
+  if (digits.size() != 10 || !std::all_of(digits.begin(), digits.end(), is_digit)) return;
+  std::string frequency = cat(left(digits, 4), ".", mid(digits, 5));
+  frequency.erase(0, std::min(frequency.find_first_not_of('0'), frequency.size()));
+  st.frequency_text = frequency;
+  show_frequency(cx);
+}
+
+// The bank letter and two digits after the first "MX" of the reply, or "".
+std::string passed_channel(const Text& reply) {
+  const int p = position(reply, "MX");
+  if (p == 0) return {};
+  const std::string channel = mid(reply, p + 2, 3);
+  if (channel.size() != 3 || !is_bank_letter(channel[0]) || !is_digit(channel[1]) || !is_digit(channel[2])) return {};
+  return channel;
+}
+
+}  // namespace
+
+void start_receiver_scan(Context& cx) {
+  State& st = cx.st;
+  const Text& bank = st.bank_number_text;
+  if (!(bank.empty() || (bank.size() == 1 && bank[0] >= 'A' && bank[0] <= 'J'))) {
+    // The pending scan stays: a letter typed next replaces the argument.
+    say(cx, "inv");
+    return;
+  }
+  st.scan_resume_delay = 0;
+  send_text(cx, "LC1");
+  short_pause(cx);
+  send_text(cx, cat("MA", bank));
+
+  // The listing shows the bank's modes; the most frequent becomes mode_text.
+  std::array<int, scan_modes.size()> counts{};
+  for (int pass = 1; pass <= listing_passes; ++pass) {
+    short_pause(cx);
+    receive_reply(cx);
+    if (pass == 2) show_listed_frequency(cx);
+    const int p = position(st.reply_text, "MD");
+    if (p > 0) {
+      const std::string digit = mid(st.reply_text, p + 2, 1);
+      if (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '5') ++counts[static_cast<std::size_t>(digit[0] - '0')];
+    }
+  }
+  std::size_t best = 0;
+  for (std::size_t d = 1; d < counts.size(); ++d) {
+    if (counts[d] > counts[best]) best = d;
+  }
+  // With no mode counted at all the current mode stays.
+  if (counts[best] > 0) st.mode_text = scan_modes[best];
+  move_to(cx, 380, 80);
+  set_font(cx, "Ariel", 50, 700);
+  set_colour(cx, colour_black);
+  print_text(cx, {st.mode_text, space_text(6)});
+  say(cx, st.mode_text);
+
+  st.scan_just_started = 1;
+  short_pause(cx);
+  st.scanned_bank_text = bank;
+  const std::string start = cat("MS", bank);
+  send_text(cx, start);
+  short_pause(cx);
+  send_text(cx, start);
+  st.entry_mode = 0;
+  st.receiver_scan_state = 1;
+  if (st.scan_voice_enabled == 0) say(cx, "scan");
+}
+
+void pass_channel(Context& cx) {
+  State& st = cx.st;
+  if (st.pass_list_count >= pass_list_size) {
+    // No room for another passed channel: nothing is sent.
+    say(cx, "inv");
+    return;
+  }
+  say(cx, "pass");
+  send_text(cx, "MR");
+  short_pause(cx);
+  receive_reply(cx);
+  const std::string channel = passed_channel(st.reply_text);
+  if (channel.empty()) {
+    say(cx, "inv");
+    return;
+  }
+  st.pass_list_count = std::max(st.pass_list_count, 1);
+  st.pass_list[static_cast<std::size_t>(st.pass_list_count)] = channel;
+  ++st.pass_list_count;
+  short_pause(cx);
+  send_text(cx, "MP1");
+  short_pause(cx);
+  send_text(cx, "MS");
+}
+
+void exit_scan(Context& cx) {
+  State& st = cx.st;
+  say(cx, "exitscan");
+  st.receiver_scan_state = 0;
+  st.bank_scan_state = 0;
+  // Passed channels go back into the receiver's scan.
+  const int passed = std::min(st.pass_list_count, pass_list_size);
+  for (int i = 1; i < passed; ++i) {
+    send_text(cx, cat("MR", st.pass_list[static_cast<std::size_t>(i)]));
+    short_pause(cx);
+    send_text(cx, "MP0");
+    short_pause(cx);
+  }
+  st.pass_list_count = 1;
+  st.entry_mode = 0;
+  commit_frequency(cx);
+  short_pause(cx);
+  apply_mode(cx);
+  if (st.quit_requested == 1) say(cx, "quit");
+}
+
 }  // namespace talvaro

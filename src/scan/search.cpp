@@ -1,10 +1,128 @@
 #include "scan/search.h"
+
+#include "banks/bank_file.h"
 #include "core/context.h"
+#include "link/protocol.h"
+#include "panel/display.h"
+#include "tuning/frequency.h"
+#include "tuning/mode.h"
+#include "voice/voice.h"
+
 namespace talvaro {
-// PLACEHOLDER: replaced by the search.
-void start_search(Context&) {}
-void record_found(Context&) {}
-void toggle_stop_mode(Context&) {}
-void show_search_settings(Context&) {}
-bool table_holds_search_bank(const Context&) { return false; }
+
+namespace {
+
+constexpr std::string_view search_bank_name = "Srchbank";
+constexpr std::string_view search_bank_file = "bank00.dat";
+// The search bank holds at most 91 finds (end marker at cell 186).
+constexpr int search_bank_capacity = 90;
+constexpr int first_entry_cell = 4;
+
+}  // namespace
+
+bool table_holds_search_bank(const Context& cx) {
+  return cx.st.bank_table[0] == search_bank_name && cx.st.bank_file_name == search_bank_file;
+}
+
+void start_search(Context& cx) {
+  State& st = cx.st;
+  st.search_state = 1;
+  st.found_count = 0;
+  st.bank_file_name = search_bank_file;
+
+  set_colour(cx, colour_green);
+  set_font(cx, "Ariel", 30, 700);
+  move_to(cx, 290, 320);
+  print_text(cx, {"Search Mode Active"});
+  say(cx, "srch");
+
+  // A fresh search bank, written at once like any bank save (so an existing
+  // bank00.dat is replaced whole or not at all).
+  st.bank_table[0] = search_bank_name;
+  st.bank_table[1] = st.mode_text;
+  st.bank_table[2] = st.step_text;
+  st.bank_table[3] = " ";
+  st.bank_table[4] = end_marker;
+  st.bank_cell_index = 2;
+  st.selected_bank_loaded = 0;
+  save_bank(cx);
+
+  st.argument_text = st.search_low_text;
+  short_pause(cx);
+  tune_vfo_a(cx);
+
+  st.argument_text = st.search_high_text;
+  short_pause(cx);
+  set_vfo_b(cx);
+
+  short_pause(cx);
+  send_step(cx);
+
+  move_to(cx, 340, 370);
+  set_font(cx, "Ariel", 50, 700);
+  print_text(cx, {st.search_low_text, "/", st.search_high_text});
+
+  short_pause(cx);
+  apply_mode(cx);
+  say(cx, "act");
+
+  st.command_text = "VS";
+  send_command(cx);
+}
+
+void record_found(Context& cx) {
+  State& st = cx.st;
+  // Finds belong in the search bank only; another bank loaded since the
+  // search started is never touched.
+  if (!table_holds_search_bank(cx)) return;
+
+  // A bank whose first end marker is not at an even cell of at least 4 has no
+  // place where a find could go.
+  const int marker = find_end_marker(cx);
+  if (marker >= first_entry_cell && marker % 2 == 0) {
+    for (int i = first_entry_cell; i <= marker && i < bank_file_lines; i += 2) {
+      Text& cell = st.bank_table[static_cast<std::size_t>(i)];
+      if (cell == st.frequency_text || st.found_count > search_bank_capacity) break;
+      if (i != marker) continue;
+      cell = st.frequency_text;
+      st.bank_table[static_cast<std::size_t>(i + 1)] = " ";
+      st.bank_table[static_cast<std::size_t>(i + 2)] = end_marker;
+      ++st.found_count;
+      if (st.search_stop_mode == 0) {
+        move_to(cx, 20, 400);
+        set_font(cx, "Ariel", 30, 700);
+        set_colour(cx, colour_red);
+        print_text(cx, {"Found"});
+        move_to(cx, 750, 400);
+        print_text(cx, {st.found_count});
+        set_colour(cx, colour_black);
+        speak_count(cx, st.found_count);
+      }
+      break;
+    }
+  }
+  if (st.found_count > search_bank_capacity) say(cx, "bf");
+}
+
+void toggle_stop_mode(Context& cx) {
+  State& st = cx.st;
+  st.search_stop_mode = st.search_stop_mode == 1 ? 0 : 1;
+  say(cx, st.search_stop_mode == 1 ? "stmode" : "cont");
+  show_search_settings(cx);
+}
+
+void show_search_settings(Context& cx) {
+  const State& st = cx.st;
+  set_font(cx, "Ariel", 30, 700);
+  move_to(cx, 80, 250);
+  set_colour(cx, colour_black);
+  print_text(cx, {st.search_low_text, space_text(10)});
+  move_to(cx, 300, 250);
+  print_text(cx, {st.step_text, space_text(9)});
+  move_to(cx, 500, 250);
+  print_text(cx, {st.search_stop_mode == 1 ? "STOP" : "CONT"});
+  move_to(cx, 750, 250);
+  print_text(cx, {st.search_high_text, space_text(8)});
+}
+
 }  // namespace talvaro

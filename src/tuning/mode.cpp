@@ -1,12 +1,104 @@
 #include "tuning/mode.h"
+
+#include <array>
+
 #include "core/context.h"
+#include "link/protocol.h"
+#include "panel/display.h"
+#include "voice/voice.h"
+
 namespace talvaro {
-// PLACEHOLDER: replaced by the mode implementation.
-std::span<const ModeRow> mode_table() { return {}; }
-std::optional<ModeRow> mode_row_for_text(std::string_view) { return std::nullopt; }
-void select_mode(Context&, ModeMember) {}
-void draw_mode_line(Context&) {}
-void apply_mode(Context&) {}
-void toggle_attenuator(Context&) {}
-void toggle_noise_limiter(Context&) {}
+
+namespace {
+
+// In function-key order. The first five speak their own mode text as the clip.
+constexpr std::array<ModeRow, 7> mode_rows = {{
+    {ModeMember::fm, 112, "FM", "FM", "MD1"},
+    {ModeMember::am, 113, "AM", "AM", "MD2"},
+    {ModeMember::lsb, 114, "LSB", "LSB", "MD4"},
+    {ModeMember::usb, 115, "USB", "USB", "MD3"},
+    {ModeMember::wfm, 116, "WFM", "WFM", "MD0"},
+    {ModeMember::cw, 117, "CW ", "cw", "MD5"},
+    {ModeMember::automatic, 118, "AUT", "auto", "AU1"},
+}};
+
+// The order in which apply_mode compares mode_text with the mode texts.
+constexpr std::array<ModeMember, 7> apply_order = {
+    ModeMember::fm,  ModeMember::am, ModeMember::wfm,       ModeMember::lsb,
+    ModeMember::usb, ModeMember::cw, ModeMember::automatic,
+};
+
+const ModeRow& row_of(ModeMember member) {
+  for (const ModeRow& row : mode_rows) {
+    if (row.member == member) return row;
+  }
+  return mode_rows.front();  // every member has a row; not reached
+}
+
+struct SwitchRow {
+  std::string_view command;
+  std::string_view clip;
+};
+
+// Indexed by the new state of the flag.
+constexpr std::array<SwitchRow, 2> attenuator_rows = {{{"AT0", "attoff"}, {"AT1", "atton"}}};
+constexpr std::array<SwitchRow, 2> noise_limiter_rows = {{{"NL0", "off"}, {"NL1", "on"}}};
+
+}  // namespace
+
+std::span<const ModeRow> mode_table() { return mode_rows; }
+
+std::optional<ModeRow> mode_row_for_text(std::string_view mode_text) {
+  for (const ModeRow& row : mode_rows) {
+    if (row.mode_text == mode_text) return row;
+  }
+  return std::nullopt;
+}
+
+void select_mode(Context& cx, ModeMember member) {
+  const ModeRow& row = row_of(member);
+  cx.st.mode_text = row.mode_text;
+  say(cx, row.clip);
+  cx.st.command_text = row.command;
+  send_command(cx);
+  if (member == ModeMember::cw) set_font(cx, "Aerial", 30, 700);
+}
+
+void draw_mode_line(Context& cx) {
+  move_to(cx, 380, 80);
+  set_font(cx, "Ariel", 50, 700);
+  set_colour(cx, colour_black);
+  print_text(cx, {cx.st.mode_text, "      ", "\r\n"});
+  // Later prints without a font of their own use this one.
+  set_font(cx, "Aerial", 30, 700);
+}
+
+void apply_mode(Context& cx) {
+  draw_mode_line(cx);
+  // A text that is none of the modes (such as "CW" without its blank) is only
+  // shown; the receiver keeps its mode.
+  for (ModeMember member : apply_order) {
+    if (cx.st.mode_text == row_of(member).mode_text) select_mode(cx, member);
+  }
+}
+
+void toggle_attenuator(Context& cx) {
+  State& st = cx.st;
+  st.attenuator_on = st.attenuator_on == 0 ? 1 : 0;
+  const SwitchRow& row = attenuator_rows[static_cast<std::size_t>(st.attenuator_on)];
+  st.command_text = row.command;
+  say(cx, row.clip);
+  send_command(cx);
+}
+
+void toggle_noise_limiter(Context& cx) {
+  State& st = cx.st;
+  say(cx, "noise");
+  st.noise_limiter_on = st.noise_limiter_on == 1 ? 0 : 1;
+  const SwitchRow& row = noise_limiter_rows[static_cast<std::size_t>(st.noise_limiter_on)];
+  st.command_text = row.command;
+  say(cx, row.clip);
+  send_command(cx);
+}
+
 }  // namespace talvaro
