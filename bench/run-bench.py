@@ -479,6 +479,11 @@ class Bench:
         met_text = "—" if met is None else ("met" if met else "not met")
         self.rows.append((figure, value, aim, met_text))
 
+    def sample(self, figure, key, pressed, effect, what):
+        """One line of samples.tsv in the run's folder (kept with --keep)."""
+        with open(os.path.join(self.folder, "samples.tsv"), "a") as f:
+            f.write(f"{figure}\t{key}\t{pressed:.4f}\t{effect:.4f}\t{(effect - pressed) * 1000:.1f}\t{what}\n")
+
     def key_row(self, figure, ms, aim_ms):
         self.row(figure, f"{ms:.0f} ms", f"≤ {aim_ms:.0f} ms", ms <= aim_ms)
 
@@ -778,6 +783,7 @@ class Bench:
                 wrong += 1
             latency = (clip.when - before) * 1000
             latencies.append(latency)
+            self.sample("voice", key, before, clip.when, clip.name)
             by_key[kind].append(latency)
             self.wait_idle(before)
             if kind == "digit":
@@ -818,6 +824,7 @@ class Bench:
                 wrong += 1
             latency = (command.when - before) * 1000
             results[key].append(latency)
+            self.sample("wire", key, before, command.when, command.text)
             if key == "F1":
                 clips = [c for c in self.logs.clips if before - 0.001 <= c.when <= command.when]
                 lengths = [self.clip_seconds(c) for c in clips]
@@ -890,6 +897,7 @@ class Bench:
         return True
 
     def run(self):
+        self.load_start = load_average()
         self.check_inputs()
         self.start()
         self.start_panel()
@@ -904,12 +912,22 @@ class Bench:
         elif not self.connected:
             self.step(self.measure_idle)
         self.audio_buffer()
+        self.load_end = load_average()
 
 
 # ---------------------------------------------------------------- report
 
 
-def machine_lines():
+def load_average():
+    """The one-minute load average: other work competing for the processors."""
+    try:
+        with open("/proc/loadavg") as f:
+            return float(f.read().split()[0])
+    except (OSError, ValueError, IndexError):
+        return None
+
+
+def machine_lines(bench):
     model = "unknown"
     try:
         with open("/proc/cpuinfo") as f:
@@ -925,6 +943,7 @@ def machine_lines():
         f"CPU model: {model}",
         f"Kernel: {platform.system()} {platform.release()}",
         f"Python: {platform.python_version()}",
+        f"Load average (1 min) at start / end of the run: {bench.load_start} / {bench.load_end}",
     ]
 
 
@@ -983,6 +1002,7 @@ def main():
 
     bench = Bench(args)
     bench.shutdown_text = None
+    bench.load_start = bench.load_end = None
 
     def on_signal(number, frame):
         raise KeyboardInterrupt
@@ -1003,7 +1023,7 @@ def main():
 
     if bench.shutdown_text:
         bench.note("Panel shutdown on SIGTERM: " + bench.shutdown_text + ".")
-    machine = machine_lines()
+    machine = machine_lines(bench)
     print()
     for line in machine:
         print(line)
