@@ -34,16 +34,14 @@ TEST(ReceiverSearch, StopsOnASignalStaysWhileItLastsAndResumes) {
   Bench bench;
   bench.receiver.add_signal(carrier(145'500'000, 49, 30s));
   store(bench, {"VA0145000000", "VB0146000000", "VS"});
-  EXPECT_EQ(bench.frequency(), "0145000000");
 
   // 40 steps of 12.5 kHz at 20 a second reach the signal after 2 s.
   bench.wait(1950ms);
   EXPECT_FALSE(bench.receiver.stopped());
   bench.wait(50ms);
   EXPECT_TRUE(bench.receiver.stopped());
-  EXPECT_EQ(bench.ask("RX"), "VS RF0145500000 ST012500 AU0 MD1 AT0");
   bench.wait(10s);
-  EXPECT_EQ(bench.frequency(), "0145500000");
+  EXPECT_EQ(bench.ask("RX"), "VS RF0145500000 ST012500 AU0 MD1 AT0");
 
   // The up key resumes at once; the next sweep stops on the signal again.
   EXPECT_EQ(bench.key(kKeyUp), Strings{""});
@@ -101,8 +99,7 @@ TEST(ReceiverReports, LcReportsOpeningsAndClosingsOrContinuously) {
   EXPECT_EQ(bench.send("VA0145.0"), (Strings{"", "LC%000 VA"}));
   bench.send("MXA05 RF0145500000 TMREPEATER");
   EXPECT_EQ(bench.send("MRA05"), (Strings{"", "LC049 MXA05 RF0145500000"}));
-  EXPECT_EQ(bench.send("LC0"), Strings{""});
-  EXPECT_EQ(bench.send("VA0145.0"), Strings{""});
+  store(bench, {"LC0", "VA0145.0"});
 
   bench.send("LC2");
   const Strings reports = bench.wait(1s);
@@ -113,7 +110,6 @@ TEST(ReceiverReports, LcReportsOpeningsAndClosingsOrContinuously) {
 TEST(ReceiverReports, LevelFollowsBandwidthAttenuatorAndSquelch) {
   Bench bench;
   bench.receiver.add_signal(carrier(145'500'000, 25));
-  EXPECT_EQ(bench.ask("LM"), "LM%000");
   bench.send("VA0145.504");
   EXPECT_EQ(bench.ask("LM"), "LM 025") << "4 kHz off is within NFM";
   bench.send("MD3");
@@ -165,8 +161,6 @@ TEST(ReceiverCommands, ParametersKeysAndRefusals) {
   bench.key(kKeyDown);
   bench.key(kKeyDown);
   EXPECT_EQ(bench.frequency(), "0144975000");
-  EXPECT_EQ(bench.key(kKeyLeft), Strings{""});
-  EXPECT_EQ(bench.frequency(), "0144975000");
 
   EXPECT_TRUE(bench.receiver.remote());
   EXPECT_EQ(bench.send("EX"), Strings{});
@@ -178,21 +172,16 @@ TEST(ReceiverMemory, MaPagesInTensWithBlankChannels) {
   store(bench, {"MXA03 RF0145500000 TMONE", "MXA12 RF0145600000 MD2 TMTWO"});
   const Strings first = bench.send("MA A");
   ASSERT_EQ(first.size(), 10u);
-  EXPECT_EQ(first[0], "MXA00 ---");
   EXPECT_EQ(first[3], "MXA03 MP0 RF0145500000 ST012500 AU0 MD1 AT0 TMONE         ");
   EXPECT_EQ(first[9], "MXA09 ---");
-  const Strings second = bench.send("MA");
-  ASSERT_EQ(second.size(), 10u);
-  EXPECT_EQ(second[0], "MXA10 ---");
-  EXPECT_EQ(second[2], "MXA12 MP0 RF0145600000 ST012500 AU0 MD2 AT0 TMTWO         ");
+  EXPECT_EQ(bench.send("MA").at(2), "MXA12 MP0 RF0145600000 ST012500 AU0 MD2 AT0 TMTWO         ");
   for (int block = 3; block <= 5; ++block) EXPECT_EQ(bench.send("MA").size(), 10u) << block;
-  EXPECT_EQ(bench.send("MA"), Strings{"?"});
-  EXPECT_EQ(bench.send("MAK"), Strings{"?"});
+  EXPECT_EQ(bench.send("MA"), Strings{"?"}) << "past the bank";
 
-  bench.send("MW A15");
+  store(bench, {"MW A15"});
   EXPECT_EQ(bench.send("MAA").size(), 10u);
   const Strings last = bench.send("MA");
-  ASSERT_EQ(last.size(), 5u);
+  ASSERT_EQ(last.size(), 5u) << "the bank now ends at A14";
   EXPECT_EQ(last[4], "MXA14 ---");
 }
 
@@ -240,9 +229,8 @@ TEST(ReceiverMemory, MrRecallsMqDeletes) {
   EXPECT_EQ(bench.send("MQ"), Strings{""});
   EXPECT_EQ(bench.receiver.activity(), Receiver::Activity::vfo_a);
   EXPECT_EQ(bench.send("MRC02"), Strings{"?"});
-  EXPECT_EQ(bench.send("MQC%%"), Strings{""});
-  EXPECT_EQ(bench.send("MRC01"), Strings{"?"});
-  EXPECT_EQ(bench.send("MQC"), Strings{"?"});
+  store(bench, {"MQC%%"});
+  EXPECT_EQ(bench.send("MRC01"), Strings{"?"}) << "the whole bank went";
 }
 
 TEST(ReceiverScan, SkipsPassedChannelsAndRefusesWhenAllArePassed) {
@@ -297,12 +285,11 @@ TEST(ReceiverSignals, KeyedSignalsComeAndGo) {
   keyed.start = 1s;
   keyed.on = 2s;
   keyed.off = 3s;
-  for (const auto& [at, active] :
-       {std::pair{999ms, false}, {1000ms, true}, {3000ms, false}, {6000ms, true}, {9000ms, false}})
-    EXPECT_EQ(keyed.active_at(at), active) << at.count();
-  const std::pair<Millis, std::optional<Millis>> changes[] = {{0s, 1s}, {1s, 3s}, {3s, 6s},
-                                                              {6s, 8s}, {8s, 9s}, {9s, std::nullopt}};
-  for (const auto& [at, next] : changes) EXPECT_EQ(keyed.next_change_after(at), next) << at.count();
+  std::string pattern;
+  for (Millis at = 0s; at < 10s; at += 500ms) pattern += keyed.active_at(at) ? '#' : '.';
+  EXPECT_EQ(pattern, "..####......####....");
+  EXPECT_EQ(keyed.next_change_after(3s), 6s);
+  EXPECT_EQ(keyed.next_change_after(9s), std::nullopt);
 }
 
 }  // namespace
