@@ -19,21 +19,15 @@ TEST(Directives, ScenarioSetsUpSignalsMemoryAndTiming) {
       "signal add 145.2125 30 start=1.5 stop=4\n"
       "memory A05 145.5 NFM \"REP # 5\" step=25\n"
       "memory a01 118.1 AM \"TOWER\" att pass\n"
-      "bank-size A 60\n"
-      "vfo-a 144\nvfo-b 146\nstep 25\nmode AM\n"
+      "bank-size A 60\nvfo-a 144\nvfo-b 146\nstep 25\nmode AM\n"
       "squelch 20\nsearch-rate 10\nscan-rate 4\nresume-delay 0.5\nresize-delay 0\n"
-      "baud 19200\nlatency 15\nseed 42\n"
-      "\n";
+      "baud 19200\nlatency 15\nseed 42\n\n";
   EXPECT_TRUE(apply_scenario(scenario, bench.receiver, line).empty());
 
   const Timing& timing = bench.receiver.timing();
-  EXPECT_EQ(timing.search_interval, 100ms);
-  EXPECT_EQ(timing.scan_interval, 250ms);
-  EXPECT_EQ(timing.resume_delay, 500ms);
-  EXPECT_EQ(timing.resize_delay, 0ms);
-  EXPECT_EQ(line.baud, 19200);
-  EXPECT_EQ(line.latency, 15ms);
-  EXPECT_EQ(line.seed, 42u);
+  EXPECT_EQ(std::tie(timing.search_interval, timing.scan_interval, timing.resume_delay, timing.resize_delay),
+            std::tuple(100ms, 250ms, 500ms, 0ms));
+  EXPECT_EQ(std::tie(line.baud, line.latency, line.seed), std::tuple(19200L, 15ms, 42u));
   EXPECT_EQ(bench.ask("MW A"), "MW A:60 a:40");
   EXPECT_EQ(bench.ask("RX"), "VA RF0144000000 ST025000 AU0 MD2 AT0");
   EXPECT_EQ(bench.send("MA A")[5], "MXA05 MP0 RF0145500000 ST025000 AU0 MD1 AT0 TMREP # 5     ");
@@ -63,32 +57,21 @@ TEST(Directives, ProblemsNameTheirLine) {
   EXPECT_EQ(problems[7].substr(0, 8), "line 8: ");
 }
 
-TEST(Directives, FaultsSetAndClear) {
+TEST(Directives, ControlSetsAndClearsFaultsAndSignals) {
   Bench bench;
   LineSettings line;
   auto apply = [&](std::string_view text) { return apply_directive(text, bench.receiver, line, 5s); };
-  EXPECT_EQ(apply("fault silence"), "");
-  EXPECT_EQ(apply("fault late 500"), "");
-  EXPECT_EQ(apply("fault bytewise 3"), "");
-  EXPECT_EQ(apply("fault garbage"), "");
-  EXPECT_EQ(apply("fault hangup 250"), "");
-  EXPECT_TRUE(line.faults.silence);
-  EXPECT_EQ(line.faults.late, 500ms);
-  EXPECT_TRUE(line.faults.bytewise);
-  EXPECT_EQ(line.faults.byte_gap, 3ms);
-  EXPECT_TRUE(line.faults.garbage);
-  EXPECT_EQ(line.faults.hangup_at, 5250ms);
+  for (const char* fault : {"fault silence", "fault late 500", "fault bytewise 3", "fault garbage", "fault hangup 250"})
+    EXPECT_EQ(apply(fault), "") << fault;
+  const Faults& f = line.faults;
+  EXPECT_EQ(std::tie(f.silence, f.late, f.bytewise, f.byte_gap, f.garbage), std::tuple(true, 500ms, true, 3ms, true));
+  EXPECT_EQ(f.hangup_at, 5250ms) << "counted from now";
   EXPECT_NE(apply("fault late"), "");
   EXPECT_NE(apply("fault sometimes"), "");
   EXPECT_EQ(apply("fault none"), "");
   EXPECT_FALSE(line.faults.silence);
   EXPECT_FALSE(line.faults.hangup_at.has_value());
-}
 
-TEST(Directives, SignalsAreAddedRemovedAndCleared) {
-  Bench bench;
-  LineSettings line;
-  auto apply = [&](std::string_view text) { return apply_directive(text, bench.receiver, line, 0s); };
   bench.send("VA145.5");
   EXPECT_EQ(apply("signal add 145.5 49"), "");
   EXPECT_EQ(bench.ask("LM"), "LM 049");

@@ -33,20 +33,16 @@ using Clock = std::chrono::steady_clock;
 // Generous: the tests run under sanitizers on a busy machine.
 constexpr auto kPatience = 10s;
 
-// Checks `condition` every 10 ms until it holds or the patience runs out.
 bool eventually(const std::function<bool()>& condition) {
-  const auto end = Clock::now() + kPatience;
-  while (!condition()) {
+  for (const auto end = Clock::now() + kPatience; !condition(); std::this_thread::sleep_for(10ms)) {
     if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(10ms);
   }
   return true;
 }
 
 std::string read_file(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
   std::ostringstream text;
-  text << file.rdbuf();
+  text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
 
@@ -69,15 +65,13 @@ class Simulator {
     posix_spawn_file_actions_addopen(&actions, 2, (folder_ / "err.txt").c_str(), O_WRONLY | O_CREAT, 0644);
     started_ = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
-    ready_ = started_ && eventually([&] { return fs::exists(link()) || exited(); }) && !exit_status_;
+    ready_ = started_ && eventually([&] { return reap(WNOHANG), fs::exists(link()) || exit_status_; }) && !exit_status_;
   }
   ~Simulator() {
     stop();
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
   }
-  Simulator(const Simulator&) = delete;
-  Simulator& operator=(const Simulator&) = delete;
 
   bool ready() const { return ready_; }
   fs::path link() const { return folder_ / "COM1"; }
@@ -85,20 +79,15 @@ class Simulator {
   fs::path control() const { return folder_ / "control"; }
   std::string errors() const { return read_file(folder_ / "err.txt"); }
   // How many terminals the simulator has opened (one line on its output each).
-  std::size_t announcements() const {
-    const std::string out = read_file(folder_ / "out.txt");
-    return static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
-  }
+  std::size_t announcements() const { return std::ranges::count(read_file(folder_ / "out.txt"), '\n'); }
 
-  // The commands of the log, without their time stamps.
+  // The commands of the log, without their time stamps (seconds with ms).
   std::vector<std::string> logged() const {
     std::vector<std::string> commands;
     std::istringstream lines(read_file(log()));
-    std::string line;
-    while (std::getline(lines, line)) {
+    for (std::string line; std::getline(lines, line);) {
       const auto space = line.find(' ');
-      const auto point = line.find('.');
-      EXPECT_TRUE(point != std::string::npos && space == point + 4) << "time stamp with ms: " << line;
+      EXPECT_TRUE(space != std::string::npos && line.find('.') + 4 == space) << line;
       if (space != std::string::npos) commands.push_back(line.substr(space + 1));
     }
     return commands;
@@ -116,20 +105,16 @@ class Simulator {
 
   // SIGTERM unless it has ended already; the exit status, or -1.
   int stop() {
-    if (started_ && !exit_status_) {
-      ::kill(pid_, SIGTERM);
-      int status = 0;
-      exit_status_ = ::waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    return exit_status_.value_or(-1);
+    if (started_ && !exit_status_) ::kill(pid_, SIGTERM);
+    return reap(0);
   }
 
  private:
-  bool exited() {
+  int reap(int flags) {
     int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) != pid_) return false;
-    exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return true;
+    if (started_ && !exit_status_ && ::waitpid(pid_, &status, flags) == pid_)
+      exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return exit_status_.value_or(-1);
   }
 
   fs::path folder_;
@@ -138,6 +123,12 @@ class Simulator {
   bool ready_ = false;
   std::optional<int> exit_status_;
 };
+
+std::size_t line_count(const std::string& text) {
+  std::size_t count = 0;
+  for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++count;
+  return count;
+}
 
 // The panel's end of the line, raw.
 class Port {
@@ -152,18 +143,15 @@ class Port {
   ~Port() {
     if (fd_ >= 0) ::close(fd_);
   }
-  Port(const Port&) = delete;
-  Port& operator=(const Port&) = delete;
 
-  bool is_open() const { return fd_ >= 0; }
   void send(const std::string& bytes) {
     EXPECT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
-  // Reads until `enough` holds for what came, or nothing came for `quiet`.
-  std::string read_until(const std::function<bool(const std::string&)>& enough,
-                         std::chrono::milliseconds quiet = kPatience) {
+  // Reads until `lines` lines came, or nothing came for `quiet`; "" with
+  // nothing at all on a hung-up line.
+  std::string read_lines(std::size_t lines, std::chrono::milliseconds quiet = kPatience) {
     std::string received;
-    while (!enough(received)) {
+    while (line_count(received) < lines) {
       pollfd poller{fd_, POLLIN, 0};
       if (::poll(&poller, 1, static_cast<int>(quiet.count())) <= 0) break;
       char buffer[1024];
@@ -173,40 +161,28 @@ class Port {
     }
     return received;
   }
-  std::string read_lines(std::size_t count) {
-    return read_until([count](const std::string& text) { return line_count(text) >= count; });
-  }
   std::string ask(const std::string& command, std::size_t lines = 1) {
     send(command + "\r");
     return read_lines(lines);
   }
   // True once the line reads as hung up (end of file or an error).
   bool hung_up() {
-    const auto end = Clock::now() + kPatience;
-    while (Clock::now() < end) {
+    for (const auto end = Clock::now() + kPatience; Clock::now() < end;) {
       pollfd poller{fd_, POLLIN, 0};
-      if (::poll(&poller, 1, 100) > 0) {
-        char byte;
-        if (::read(fd_, &byte, 1) <= 0 && errno != EAGAIN) return true;
-      }
+      char byte;
+      if (::poll(&poller, 1, 100) > 0 && ::read(fd_, &byte, 1) <= 0 && errno != EAGAIN) return true;
     }
     return false;
-  }
-
-  static std::size_t line_count(const std::string& text) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++count;
-    return count;
   }
 
  private:
   int fd_ = -1;
 };
 
-std::string block_of_blank_channels(char bank) {
+std::string blank_block(char bank) {
   std::string block;
   for (int channel = 0; channel < 10; ++channel)
-    block += "MX" + std::string(1, bank) + "0" + std::to_string(channel) + " ---\r\n";
+    block += std::string("MX") + bank + "0" + char('0' + channel) + " ---\r\n";
   return block;
 }
 
@@ -214,14 +190,13 @@ TEST(SimulatorProgram, AnswersOverTheLinkAndLogsEveryCommand) {
   Simulator simulator({"--signal", "145.5:49"});
   ASSERT_TRUE(simulator.ready()) << simulator.errors();
   Port port(simulator.link());
-  ASSERT_TRUE(port.is_open());
 
   EXPECT_EQ(port.ask("LM"), "LM%000\r\n");
   EXPECT_EQ(port.ask("RX"), "VA RF0145000000 ST012500 AU0 MD1 AT0\r\n");
   EXPECT_EQ(port.ask("VA0145.50000"), "\r\n");
   EXPECT_EQ(port.ask("LM"), "LM 049\r\n");
   EXPECT_EQ(port.ask("MD2"), "\r\n");
-  EXPECT_EQ(port.ask("MA A", 10), block_of_blank_channels('A'));
+  EXPECT_EQ(port.ask("MA A", 10), blank_block('A'));
   port.send("\x1E");
   EXPECT_EQ(port.read_lines(1), "\r\n");
   EXPECT_EQ(port.ask("RX"), "VA RF0145512500 ST012500 AU0 MD2 AT0\r\n");
@@ -235,30 +210,24 @@ TEST(SimulatorProgram, AnswersOverTheLinkAndLogsEveryCommand) {
 TEST(SimulatorProgram, WhatNobodyReadsIsLostWhenTheLineIsClosed) {
   Simulator simulator({"--baud", "1200"});
   ASSERT_TRUE(simulator.ready()) << simulator.errors();
-  {
-    Port port(simulator.link());
-    // 110 bytes take almost a second at 1200 baud: most are still to come.
-    EXPECT_EQ(port.ask("MA A", 1).substr(0, 11), "MXA00 ---\r\n");
-  }
+  // 110 bytes take almost a second at 1200 baud: most are still to come.
+  EXPECT_EQ(Port(simulator.link()).ask("MA A", 1).substr(0, 11), "MXA00 ---\r\n");
   EXPECT_TRUE(eventually([&] { return simulator.errors().find("closed the line") != std::string::npos; }));
-  Port port(simulator.link());
-  EXPECT_EQ(port.ask("LM"), "LM%000\r\n");
+  EXPECT_EQ(Port(simulator.link()).ask("LM"), "LM%000\r\n");
 }
 
-TEST(SimulatorProgram, ControlChannelSilencesHangsUpAndReconnects) {
+TEST(SimulatorProgram, ControlChannelSilencesDelaysHangsUpAndReconnects) {
   Simulator simulator({});
   ASSERT_TRUE(simulator.ready()) << simulator.errors();
   {
     Port port(simulator.link());
     simulator.control_line("fault silence");
     port.send("LM\r");
-    EXPECT_EQ(port.read_until([](const std::string& text) { return !text.empty(); }, 300ms), "");
+    EXPECT_EQ(port.read_lines(1, 300ms), "");
     simulator.control_line("fault none");
     EXPECT_EQ(port.ask("LM"), "LM%000\r\n");
 
     simulator.control_line("signal add 145.0 30");
-    EXPECT_EQ(port.ask("LM"), "LM 030\r\n");
-
     simulator.control_line("fault late 300");
     const auto sent = Clock::now();
     EXPECT_EQ(port.ask("LM"), "LM 030\r\n");
@@ -270,57 +239,38 @@ TEST(SimulatorProgram, ControlChannelSilencesHangsUpAndReconnects) {
   simulator.control_line("fault none");
   // The new terminal may well get the old one's number: count the announcements.
   ASSERT_TRUE(eventually([&] { return simulator.announcements() == 2 && fs::exists(simulator.link()); }));
-  Port port(simulator.link());
-  EXPECT_EQ(port.ask("LM"), "LM 030\r\n") << "the receiver kept its state";
+  EXPECT_EQ(Port(simulator.link()).ask("LM"), "LM 030\r\n") << "the receiver kept its state";
 }
 
-TEST(SimulatorProgram, BytewiseAndGarbageFaults) {
-  Simulator simulator({"--fault", "bytewise:1"});
-  ASSERT_TRUE(simulator.ready()) << simulator.errors();
-  Port port(simulator.link());
-  EXPECT_EQ(port.ask("MA A", 10), block_of_blank_channels('A'));
-
-  simulator.control_line("fault none");
-  simulator.control_line("fault garbage");
-  port.send("MA B\r");
-  const std::string clean = block_of_blank_channels('B');
-  const std::string received =
-      port.read_until([&](const std::string& text) { return text.size() >= clean.size(); }, 1s);
-  EXPECT_NE(received, clean);
-}
-
-TEST(SimulatorProgram, PacesItsOutputAtTheBaudRate) {
+TEST(SimulatorProgram, PacesAtTheBaudRateAndSendsBytewiseOrGarbled) {
   Simulator simulator({"--baud", "9600"});
   ASSERT_TRUE(simulator.ready()) << simulator.errors();
   Port port(simulator.link());
   const auto sent = Clock::now();
   // 110 bytes at 11 bit times a byte take 126 ms at 9600 baud.
-  EXPECT_EQ(port.ask("MA C", 10), block_of_blank_channels('C'));
+  EXPECT_EQ(port.ask("MA A", 10), blank_block('A'));
   EXPECT_GE(Clock::now() - sent, 115ms);
+
+  simulator.control_line("fault bytewise 1");
+  EXPECT_EQ(port.ask("MA B", 10), blank_block('B'));
+  simulator.control_line("fault none");
+  simulator.control_line("fault garbage");
+  port.send("MA C\r");
+  EXPECT_NE(port.read_lines(10, 1s), blank_block('C'));
 }
 
-TEST(SimulatorProgram, LoadsTheDemoScenario) {
+TEST(SimulatorProgram, LoadsTheDemoScenarioEndsCleanlyOnSigtermAndRefusesABadScenario) {
   Simulator simulator({"--scenario", AR8600_DEMO_SCENARIO});
   ASSERT_TRUE(simulator.ready()) << simulator.errors();
-  Port port(simulator.link());
-  const std::string block = port.ask("MA A", 10);
-  EXPECT_EQ(Port::line_count(block), 10u);
-  EXPECT_NE(block.find("MXA00 MP0 RF"), std::string::npos) << block;
-}
-
-TEST(SimulatorProgram, EndsCleanlyOnSigtermAndRemovesItsFiles) {
-  Simulator simulator({});
-  ASSERT_TRUE(simulator.ready()) << simulator.errors();
+  EXPECT_EQ(Port(simulator.link()).ask("MA A", 10).substr(0, 12), "MXA00 MP0 RF");
   EXPECT_TRUE(fs::exists(simulator.control()));
   EXPECT_EQ(simulator.stop(), 0);
   EXPECT_FALSE(fs::exists(fs::symlink_status(simulator.link())));
   EXPECT_FALSE(fs::exists(simulator.control()));
-}
 
-TEST(SimulatorProgram, RefusesABadScenario) {
-  Simulator simulator({"--signal", "nonsense"});
-  EXPECT_FALSE(fs::exists(simulator.link()));
-  EXPECT_EQ(simulator.stop(), 1);
+  Simulator refused({"--signal", "nonsense"});
+  EXPECT_FALSE(fs::exists(refused.link()));
+  EXPECT_EQ(refused.stop(), 1);
 }
 
 }  // namespace

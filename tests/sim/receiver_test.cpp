@@ -26,58 +26,48 @@ Signal carrier(std::int64_t hz, int level, std::optional<Millis> stop = std::nul
 // The channel named in an RX reply of memory or memory scan ("A03").
 std::string channel_of(const std::string& rx) { return rx.size() >= 8 ? rx.substr(5, 3) : ""; }
 
+void store(Bench& bench, const Strings& commands) {
+  for (const auto& command : commands) ASSERT_EQ(bench.send(command), Strings{""}) << command;
+}
+
 TEST(ReceiverSearch, StopsOnASignalStaysWhileItLastsAndResumes) {
   Bench bench;
   bench.receiver.add_signal(carrier(145'500'000, 49, 30s));
-  EXPECT_EQ(bench.send("VA0145000000"), Strings{""});
-  EXPECT_EQ(bench.send("VB0146000000"), Strings{""});
-  EXPECT_EQ(bench.send("VS"), Strings{""});
-  EXPECT_EQ(bench.frequency(), "0145000000");
+  store(bench, {"VA0145000000", "VB0146000000", "VS"});
 
   // 40 steps of 12.5 kHz at 20 a second reach the signal after 2 s.
   bench.wait(1950ms);
   EXPECT_FALSE(bench.receiver.stopped());
   bench.wait(50ms);
   EXPECT_TRUE(bench.receiver.stopped());
-  EXPECT_EQ(bench.ask("RX"), "VS RF0145500000 ST012500 AU0 MD1 AT0");
   bench.wait(10s);
-  EXPECT_EQ(bench.frequency(), "0145500000");
+  EXPECT_EQ(bench.ask("RX"), "VS RF0145500000 ST012500 AU0 MD1 AT0");
 
   // The up key resumes at once; the next sweep stops on the signal again.
   EXPECT_EQ(bench.key(kKeyUp), Strings{""});
-  EXPECT_FALSE(bench.receiver.stopped());
   EXPECT_EQ(bench.frequency(), "0145512500");
   bench.wait(5s);
   EXPECT_TRUE(bench.receiver.stopped());
-  EXPECT_EQ(bench.frequency(), "0145500000");
 
   // The signal ends at 30 s; the search goes on 2 s later.
   bench.wait(31'990ms - bench.clock.time);
   EXPECT_TRUE(bench.receiver.stopped());
-  EXPECT_EQ(bench.frequency(), "0145500000");
   bench.wait(20ms);
   EXPECT_FALSE(bench.receiver.stopped());
   EXPECT_EQ(bench.frequency(), "0145512500");
 }
 
-TEST(ReceiverSearch, ResumeDelayZeroResumesAsSoonAsTheSignalGoes) {
+TEST(ReceiverSearch, ResumeDelayZeroAndWrapFromVfoBToVfoA) {
   Bench bench;
   bench.receiver.timing().resume_delay = 0ms;
   bench.receiver.add_signal(carrier(145'012'500, 49, 500ms));
-  bench.send("VS");
+  store(bench, {"VB0145050000", "VS"});
   bench.wait(400ms);
   EXPECT_EQ(bench.frequency(), "0145012500");
   bench.wait(100ms);
-  EXPECT_FALSE(bench.receiver.stopped());
+  EXPECT_FALSE(bench.receiver.stopped()) << "resumes as soon as the signal goes";
   EXPECT_EQ(bench.frequency(), "0145025000");
-}
-
-TEST(ReceiverSearch, WrapsFromVfoBToVfoA) {
-  Bench bench;
-  bench.send("VA0145000000");
-  bench.send("VB0145050000");
-  bench.send("VS");
-  bench.wait(200ms);
+  bench.wait(100ms);
   EXPECT_EQ(bench.frequency(), "0145050000");
   bench.wait(50ms);
   EXPECT_EQ(bench.frequency(), "0145000000");
@@ -96,7 +86,7 @@ TEST(ReceiverSearch, QueriesKeepItAndSetCommandsEndIt) {
   EXPECT_EQ(bench.ask("RX"), "VA RF0145000000 ST012500 AU0 MD2 AT0");
 }
 
-TEST(ReceiverReports, Lc1ReportsEachOpeningAndClosingWithWhereItIs) {
+TEST(ReceiverReports, LcReportsOpeningsAndClosingsOrContinuously) {
   Bench bench;
   bench.receiver.add_signal(carrier(145'500'000, 49));
   Signal late = carrier(145'600'000, 30);
@@ -109,12 +99,8 @@ TEST(ReceiverReports, Lc1ReportsEachOpeningAndClosingWithWhereItIs) {
   EXPECT_EQ(bench.send("VA0145.0"), (Strings{"", "LC%000 VA"}));
   bench.send("MXA05 RF0145500000 TMREPEATER");
   EXPECT_EQ(bench.send("MRA05"), (Strings{"", "LC049 MXA05 RF0145500000"}));
-  EXPECT_EQ(bench.send("LC0"), Strings{""});
-  EXPECT_EQ(bench.send("VA0145.0"), Strings{""});
-}
+  store(bench, {"LC0", "VA0145.0"});
 
-TEST(ReceiverReports, Lc2ReportsContinuously) {
-  Bench bench;
   bench.send("LC2");
   const Strings reports = bench.wait(1s);
   EXPECT_EQ(reports.size(), 4u);
@@ -124,13 +110,11 @@ TEST(ReceiverReports, Lc2ReportsContinuously) {
 TEST(ReceiverReports, LevelFollowsBandwidthAttenuatorAndSquelch) {
   Bench bench;
   bench.receiver.add_signal(carrier(145'500'000, 25));
-  EXPECT_EQ(bench.ask("LM"), "LM%000");
   bench.send("VA0145.504");
   EXPECT_EQ(bench.ask("LM"), "LM 025") << "4 kHz off is within NFM";
   bench.send("MD3");
   EXPECT_EQ(bench.ask("LM"), "LM%000") << "but not within USB";
-  bench.send("MD1");
-  bench.send("AT1");
+  store(bench, {"MD1", "AT1"});
   EXPECT_EQ(bench.ask("LM"), "LM%005") << "20 off for the attenuator, below the squelch";
   bench.receiver.set_squelch(4);
   EXPECT_EQ(bench.ask("LM"), "LM 005");
@@ -138,101 +122,73 @@ TEST(ReceiverReports, LevelFollowsBandwidthAttenuatorAndSquelch) {
 
 TEST(ReceiverCommands, VaTakesHertzOrMegahertzRoundedTo50Hz) {
   Bench bench;
-  for (const char* form : {"VA0145500000", "VA0145.50000", "VA145.5", "VA 145.5"}) {
-    bench.send("VA0100.0");
+  const std::pair<const char*, const char*> forms[] = {{"VA0145500000", "0145500000"},  {"VA0145.50000", "0145500000"},
+                                                       {"VA 145.5", "0145500000"},      {"VA0145.51237", "0145512350"},
+                                                       {"VA0145.512375", "0145512400"}, {"VA0145512374", "0145512350"},
+                                                       {"VA2040.0", "2040000000"}};
+  for (const auto& [form, hz] : forms) {
     EXPECT_EQ(bench.send(form), Strings{""}) << form;
-    EXPECT_EQ(bench.frequency(), "0145500000") << form;
+    EXPECT_EQ(bench.frequency(), hz) << form;
   }
-  bench.send("VA0145.51237");
-  EXPECT_EQ(bench.frequency(), "0145512350");
-  bench.send("VA0145.512375");
-  EXPECT_EQ(bench.frequency(), "0145512400");
-  bench.send("VA0145512374");
-  EXPECT_EQ(bench.frequency(), "0145512350");
   EXPECT_EQ(bench.send("VB0000.1"), Strings{""});
   EXPECT_EQ(bench.ask("RX"), "VB RF0000100000 ST012500 AU0 MD1 AT0");
-  EXPECT_EQ(bench.send("VB2040"), Strings{"?"});
-  EXPECT_EQ(bench.send("VB2040.0"), Strings{""});
-  for (const char* refused : {"VA0000.0999", "VA2040.1", "VA145", "VA14550000", "VA0145.5.0", "VA-145.5", "VAabc",
-                              "VA0000099949", "RF3000000000"}) {
+  for (const char* refused : {"VB2040", "VA0000.0999", "VA2040.1", "VA145", "VA14550000", "VA0145.5.0", "VA-145.5",
+                              "VAabc", "VA0000099949", "RF3000000000"}) {
     EXPECT_EQ(bench.send(refused), Strings{"?"}) << refused;
   }
-  EXPECT_EQ(bench.frequency(), "2040000000");
+  EXPECT_EQ(bench.ask("RX"), "VB RF0000100000 ST012500 AU0 MD1 AT0");
 }
 
-TEST(ReceiverCommands, StepModeAndSwitchesAnswerWhenBare) {
+TEST(ReceiverCommands, ParametersKeysAndRefusals) {
   Bench bench;
-  EXPECT_EQ(bench.send("ST012.50"), Strings{""});
-  EXPECT_EQ(bench.ask("ST"), "ST012500");
-  bench.send("ST8.33");
-  EXPECT_EQ(bench.ask("ST"), "ST008330");
-  bench.send("ST005000");
-  EXPECT_EQ(bench.ask("ST"), "ST005000");
-  for (const char* refused : {"ST12500", "ST000000", "ST1000.0", "MD9", "MDx", "AU2", "NL5", "LC3"}) {
+  for (const auto& [set, query, answer] : {std::tuple{"ST012.50", "ST", "ST012500"},
+                                           {"ST8.33", "ST", "ST008330"},
+                                           {"MD8", "MD", "MD8"},
+                                           {"AT1", "AT", "AT1"},
+                                           {"NL1", "VR", "VR0101"}}) {
+    EXPECT_EQ(bench.send(set), Strings{""}) << set;
+    EXPECT_EQ(bench.ask(query), answer) << set;
+  }
+  for (const char* refused :
+       {"ST12500", "ST000000", "ST1000.0", "MD9", "MDx", "AU2", "NL5", "LC3", "XY", "lm", "L", "LM1"}) {
     EXPECT_EQ(bench.send(refused), Strings{"?"}) << refused;
   }
-  bench.send("MD8");
-  EXPECT_EQ(bench.ask("MD"), "MD8");
-  bench.send("AT1");
-  EXPECT_EQ(bench.ask("AT"), "AT1");
-  EXPECT_EQ(bench.send("NL1"), Strings{""});
-  EXPECT_EQ(bench.ask("VR"), "VR0101");
-}
-
-TEST(ReceiverCommands, UnknownRefusedExAnswersNothing) {
-  Bench bench;
-  EXPECT_EQ(bench.send("XY"), Strings{"?"});
-  EXPECT_EQ(bench.send("lm"), Strings{"?"});
-  EXPECT_EQ(bench.send("L"), Strings{"?"});
-  EXPECT_EQ(bench.send("LM1"), Strings{"?"});
-  EXPECT_TRUE(bench.receiver.remote());
-  EXPECT_EQ(bench.send("EX"), Strings{});
-  EXPECT_FALSE(bench.receiver.remote());
   EXPECT_EQ(bench.receiver.handle_overlong(), (Replies{{"?"}}));
-}
 
-TEST(ReceiverCommands, KeysStepTheVfo) {
-  Bench bench;
-  bench.send("VA0145.0");
-  bench.send("ST025000");
+  store(bench, {"VA0145.0", "ST025000"});
   EXPECT_EQ(bench.key(kKeyUp), Strings{""});
   EXPECT_EQ(bench.frequency(), "0145025000");
   bench.key(kKeyDown);
   bench.key(kKeyDown);
   EXPECT_EQ(bench.frequency(), "0144975000");
-  EXPECT_EQ(bench.key(kKeyLeft), Strings{""});
-  EXPECT_EQ(bench.frequency(), "0144975000");
+
+  EXPECT_TRUE(bench.receiver.remote());
+  EXPECT_EQ(bench.send("EX"), Strings{});
+  EXPECT_FALSE(bench.receiver.remote());
 }
 
 TEST(ReceiverMemory, MaPagesInTensWithBlankChannels) {
   Bench bench;
-  bench.send("MXA03 RF0145500000 TMONE");
-  bench.send("MXA12 RF0145600000 MD2 TMTWO");
+  store(bench, {"MXA03 RF0145500000 TMONE", "MXA12 RF0145600000 MD2 TMTWO"});
   const Strings first = bench.send("MA A");
   ASSERT_EQ(first.size(), 10u);
-  EXPECT_EQ(first[0], "MXA00 ---");
   EXPECT_EQ(first[3], "MXA03 MP0 RF0145500000 ST012500 AU0 MD1 AT0 TMONE         ");
   EXPECT_EQ(first[9], "MXA09 ---");
-  const Strings second = bench.send("MA");
-  ASSERT_EQ(second.size(), 10u);
-  EXPECT_EQ(second[0], "MXA10 ---");
-  EXPECT_EQ(second[2], "MXA12 MP0 RF0145600000 ST012500 AU0 MD2 AT0 TMTWO         ");
+  EXPECT_EQ(bench.send("MA").at(2), "MXA12 MP0 RF0145600000 ST012500 AU0 MD2 AT0 TMTWO         ");
   for (int block = 3; block <= 5; ++block) EXPECT_EQ(bench.send("MA").size(), 10u) << block;
-  EXPECT_EQ(bench.send("MA"), Strings{"?"});
-  EXPECT_EQ(bench.send("MAK"), Strings{"?"});
+  EXPECT_EQ(bench.send("MA"), Strings{"?"}) << "past the bank";
 
-  bench.send("MW A15");
+  store(bench, {"MW A15"});
   EXPECT_EQ(bench.send("MAA").size(), 10u);
   const Strings last = bench.send("MA");
-  ASSERT_EQ(last.size(), 5u);
+  ASSERT_EQ(last.size(), 5u) << "the bank now ends at A14";
   EXPECT_EQ(last[4], "MXA14 ---");
 }
 
 TEST(ReceiverMemory, MxFieldsInAnyOrderShowInMa) {
   Bench bench;
-  EXPECT_EQ(bench.send("MXB07 MD2 AT1 ST005000 RF0118100000 MP1 AU0 TMTOWER  CALL"), Strings{""});
-  EXPECT_EQ(bench.send("MXB08 TMA VERY LONG NAME HERE"), Strings{""});
-  EXPECT_EQ(bench.send("MXB09 RF0118.1"), Strings{""});
+  store(bench, {"MXB07 MD2 AT1 ST005000 RF0118100000 MP1 AU0 TMTOWER  CALL", "MXB08 TMA VERY LONG NAME HERE",
+                "MXB09 RF0118.1"});
   const Strings block = bench.send("MAB");
   ASSERT_EQ(block.size(), 10u);
   EXPECT_EQ(block[7], "MXB07 MP1 RF0118100000 ST005000 AU0 MD2 AT1 TMTOWER  CALL ");
@@ -246,17 +202,13 @@ TEST(ReceiverMemory, MxFieldsInAnyOrderShowInMa) {
 
 TEST(ReceiverMemory, ResizeKeepsEachPairAt100AndDropsWhatNoLongerFits) {
   Bench bench;
-  bench.send("MXa15 RF0433000000 TMLPD");
-  bench.send("MXa05 RF0433100000");
-  bench.send("MXA40 RF0145500000");
+  store(bench, {"MXa15 RF0433000000 TMLPD", "MXa05 RF0433100000", "MXA40 RF0145500000"});
   EXPECT_EQ(bench.receiver.handle_command("MW A90"), (Replies{{"", 1000ms}}));
   EXPECT_EQ(bench.ask("MW A"), "MW A:90 a:10");
   EXPECT_EQ(bench.ask("MW a"), "MW A:90 a:10");
   EXPECT_EQ(bench.ask("MW C"), "MW C:50 c:50");
   EXPECT_EQ(bench.send("MRa15"), Strings{"?"});
-  EXPECT_EQ(bench.send("MRa05"), Strings{""});
-  EXPECT_EQ(bench.send("MRA40"), Strings{""});
-  EXPECT_EQ(bench.send("MW a60"), Strings{""});
+  store(bench, {"MRa05", "MRA40", "MW a60"});
   EXPECT_EQ(bench.ask("MW A"), "MW A:40 a:60");
   EXPECT_EQ(bench.send("MRA40"), Strings{"?"});
   EXPECT_EQ(bench.receiver.activity(), Receiver::Activity::vfo_a) << "the recalled channel went with its bank";
@@ -270,28 +222,20 @@ TEST(ReceiverMemory, MrRecallsMqDeletes) {
   Bench bench;
   EXPECT_EQ(bench.send("MR"), Strings{"?"}) << "the current channel is blank";
   EXPECT_EQ(bench.send("MQ"), Strings{"?"}) << "not in memory mode";
-  bench.send("MXC01 RF0145200000 TMFIRST");
-  bench.send("MXC02 RF0145300000");
-  EXPECT_EQ(bench.send("MRC01"), Strings{""});
+  store(bench, {"MXC01 RF0145200000 TMFIRST", "MXC02 RF0145300000", "MRC01"});
   EXPECT_EQ(bench.ask("MR"), "MR MXC01 MP0 RF0145200000 ST012500 AU0 MD1 AT0 TMFIRST       ");
   EXPECT_EQ(bench.key(kKeyUp), Strings{""});
   EXPECT_EQ(channel_of(bench.ask("RX")), "C02") << "the up key goes to the next channel";
   EXPECT_EQ(bench.send("MQ"), Strings{""});
   EXPECT_EQ(bench.receiver.activity(), Receiver::Activity::vfo_a);
   EXPECT_EQ(bench.send("MRC02"), Strings{"?"});
-  EXPECT_EQ(bench.send("MQC%%"), Strings{""});
-  EXPECT_EQ(bench.send("MRC01"), Strings{"?"});
-  EXPECT_EQ(bench.send("MQC"), Strings{"?"});
+  store(bench, {"MQC%%"});
+  EXPECT_EQ(bench.send("MRC01"), Strings{"?"}) << "the whole bank went";
 }
 
 TEST(ReceiverScan, SkipsPassedChannelsAndRefusesWhenAllArePassed) {
   Bench bench;
-  bench.send("MXA01 RF0145200000");
-  bench.send("MXA02 RF0145300000");
-  bench.send("MXA03 RF0145400000");
-  bench.send("MRA02");
-  EXPECT_EQ(bench.send("MP1"), Strings{""});
-  EXPECT_EQ(bench.send("MS A"), Strings{""});
+  store(bench, {"MXA01 RF0145200000", "MXA02 RF0145300000", "MXA03 RF0145400000", "MRA02", "MP1", "MS A"});
   std::set<std::string> visited;
   for (int tick = 0; tick < 40; ++tick) {
     bench.wait(25ms);
@@ -301,29 +245,26 @@ TEST(ReceiverScan, SkipsPassedChannelsAndRefusesWhenAllArePassed) {
   }
   EXPECT_EQ(visited, (std::set<std::string>{"A01", "A03"}));
 
-  for (const char* channel : {"MRA01", "MRA03"}) {
-    bench.send(channel);
-    bench.send("MP1");
-  }
+  store(bench, {"MRA01", "MP1", "MRA03", "MP1"});
   EXPECT_EQ(bench.send("MSA"), Strings{"?"});
   EXPECT_EQ(bench.send("MSC"), Strings{"?"}) << "a blank bank";
   bench.send("VA");
   EXPECT_EQ(bench.send("MP0"), Strings{"?"}) << "outside memory mode";
 }
 
-TEST(ReceiverScan, MrWhileStoppedRecallsTheChannelAndMsResumesPastIt) {
+TEST(ReceiverScan, StopsOnASignalUpKeyOrMsResumesMrRecalls) {
   Bench bench;
   bench.receiver.add_signal(carrier(145'400'000, 49));
-  bench.send("MXA01 RF0145200000");
-  bench.send("MXA02 RF0145300000");
-  bench.send("MXA03 RF0145400000 TMBUSY");
-  bench.send("MXA04 RF0145500000");
-  bench.send("LC1");
-  bench.send("MSA");
+  store(bench,
+        {"MXA01 RF0145200000", "MXA02 RF0145300000", "MXA03 RF0145400000 TMBUSY", "MXA04 RF0145500000", "LC1", "MSA"});
   EXPECT_EQ(bench.wait(1s), Strings{"LC049 MXA03 RF0145400000"});
   EXPECT_TRUE(bench.receiver.stopped());
-  EXPECT_EQ(channel_of(bench.ask("RX")), "A03");
-  EXPECT_EQ(bench.ask("RX").substr(0, 3), "MS ");
+  EXPECT_EQ(bench.ask("RX").substr(0, 8), "MS MXA03");
+  bench.key(kKeyUp);
+  EXPECT_FALSE(bench.receiver.stopped());
+  EXPECT_EQ(channel_of(bench.ask("RX")), "A04");
+  bench.wait(1s);
+  EXPECT_EQ(channel_of(bench.ask("RX")), "A03") << "stopped there again";
 
   EXPECT_EQ(bench.ask("MR"), "MR MXA03 MP0 RF0145400000 ST012500 AU0 MD1 AT0 TMBUSY        ");
   EXPECT_EQ(bench.receiver.activity(), Receiver::Activity::memory);
@@ -339,36 +280,15 @@ TEST(ReceiverScan, MrWhileStoppedRecallsTheChannelAndMsResumesPastIt) {
   EXPECT_FALSE(bench.receiver.stopped());
 }
 
-TEST(ReceiverScan, UpKeyResumesAStoppedScan) {
-  Bench bench;
-  bench.receiver.add_signal(carrier(145'200'000, 49));
-  bench.send("MXA01 RF0145200000");
-  bench.send("MXA02 RF0145300000");
-  bench.send("MSA");
-  EXPECT_TRUE(bench.receiver.stopped());
-  bench.wait(1s);
-  EXPECT_EQ(channel_of(bench.ask("RX")), "A01");
-  bench.key(kKeyUp);
-  EXPECT_EQ(channel_of(bench.ask("RX")), "A02");
-  EXPECT_FALSE(bench.receiver.stopped());
-}
-
 TEST(ReceiverSignals, KeyedSignalsComeAndGo) {
-  Signal keyed = carrier(145'000'000, 40);
+  Signal keyed = carrier(145'000'000, 40, 9s);
   keyed.start = 1s;
-  keyed.stop = 9s;
   keyed.on = 2s;
   keyed.off = 3s;
-  EXPECT_FALSE(keyed.active_at(999ms));
-  EXPECT_TRUE(keyed.active_at(1s));
-  EXPECT_FALSE(keyed.active_at(3s));
-  EXPECT_TRUE(keyed.active_at(6s));
-  EXPECT_FALSE(keyed.active_at(9s));
-  EXPECT_EQ(keyed.next_change_after(0s), 1s);
-  EXPECT_EQ(keyed.next_change_after(1s), 3s);
+  std::string pattern;
+  for (Millis at = 0s; at < 10s; at += 500ms) pattern += keyed.active_at(at) ? '#' : '.';
+  EXPECT_EQ(pattern, "..####......####....");
   EXPECT_EQ(keyed.next_change_after(3s), 6s);
-  EXPECT_EQ(keyed.next_change_after(6s), 8s);
-  EXPECT_EQ(keyed.next_change_after(8s), 9s);
   EXPECT_EQ(keyed.next_change_after(9s), std::nullopt);
 }
 
