@@ -11,7 +11,6 @@
 namespace talvaro {
 namespace {
 
-using testing::joined;
 using testing::PanelBench;
 
 constexpr int shift = 16;
@@ -26,37 +25,72 @@ void enter_bank_mode(PanelBench& bench) {
   bench.st.frequency_text = "145.5";
 }
 
-// ------------------------------------------------------------ row 11
-
-TEST(CommandKeys, AnyKeyReachingTheMiddleOfTheTableLeavesAJustStartedReceiverScan) {
+TEST(KeyEvents, QueueingHeldKeysShiftAndAFullQueue) {
   PanelBench bench;
-  bench.st.receiver_scan_state = 1;
-  bench.type({shift});
-  EXPECT_EQ(bench.spoken(), "exitscan");
-  EXPECT_EQ(bench.st.receiver_scan_state, 0);
-  EXPECT_TRUE(bench.take_commands().empty());
+  handle_event(*bench.cx, 5, 77);  // no event of ours
+  EXPECT_EQ(bench.st.key_queue_length, 0);
+  // Auto-repeat while held queues the key once, with its receive marker.
+  for (int i = 0; i < 3; ++i) handle_event(*bench.cx, event_key_down, '1');
+  handle_event(*bench.cx, event_key_up, 0);
+  ASSERT_EQ(bench.st.key_queue_length, 2);
+  EXPECT_EQ(bench.st.key_queue[0], '1');
+  EXPECT_EQ(bench.st.key_queue[1], 0);
+  // Shift held while a letter is pressed: only Shift is queued.
+  handle_event(*bench.cx, event_key_down, shift);
+  handle_event(*bench.cx, event_key_down, 'A');
+  handle_event(*bench.cx, event_key_up, 0);
+  handle_event(*bench.cx, event_key_up, 0);
+  ASSERT_EQ(bench.st.key_queue_length, 4);
+  EXPECT_EQ(bench.st.key_queue[2], shift);
+  // A full queue drops further presses until entries are taken.
+  for (int i = 0; i < 10; ++i) bench.press('0' + i);
+  EXPECT_EQ(bench.st.key_queue_length, 20);
+  EXPECT_EQ(bench.st.key_queue[18], '7');
+  EXPECT_EQ(bench.st.key_held, 0);
+  bench.tick(2);
+  bench.press('C');
+  EXPECT_EQ(bench.st.key_queue_length, 20);
+  EXPECT_EQ(bench.st.key_queue[18], 'C');
 
-  // C reaches it too, before it toggles the stop mode.
-  bench.forget();
-  bench.st.receiver_scan_state = 1;
-  bench.type({'C'});
-  EXPECT_EQ(bench.spoken(), "exitscan stmode");
-  EXPECT_EQ(bench.st.receiver_scan_state, 0);
+  handle_event(*bench.cx, event_close, 0);
+  EXPECT_EQ(bench.st.running, 0);
 }
 
-TEST(CommandKeys, SpaceAndTheEarlyRowsKeepAJustStartedReceiverScan) {
+TEST(CommandKeys, KeysReachingTheMiddleOfTheTableLeaveAJustStartedReceiverScan) {
+  PanelBench bench;
+  struct Case {
+    int key;
+    const char* spoken;
+    const char* sent;
+  };
+  for (const Case& c :
+       {Case{shift, "exitscan", ""}, Case{'C', "exitscan stmode", ""}, Case{key::right, "exitscan", "VA0145.00010"}}) {
+    bench.forget();
+    bench.st.receiver_scan_state = 1;
+    bench.type({c.key});
+    EXPECT_EQ(bench.spoken(), c.spoken) << c.key;
+    EXPECT_EQ(bench.sent(), c.sent) << c.key;
+    EXPECT_EQ(bench.st.receiver_scan_state, 0) << c.key;
+  }
+  // R in bank mode starts a bank scan and goes on into the table.
+  bench.forget();
+  enter_bank_mode(bench);
+  bench.st.receiver_scan_state = 1;
+  bench.type({'R'});
+  EXPECT_EQ(bench.st.bank_scan_state, 2);
+  EXPECT_EQ(bench.st.receiver_scan_state, 0);
+  EXPECT_EQ(bench.spoken(), "fm exitscan");
+}
+
+TEST(CommandKeys, SpaceWAndTheEarlyRowsKeepAJustStartedReceiverScan) {
   PanelBench bench;
   bench.st.receiver_scan_state = 1;
   bench.type({key::space});
-  EXPECT_EQ(joined(bench.take_commands()), "<RS>");
-  EXPECT_EQ(bench.st.receiver_scan_state, 1);
+  EXPECT_EQ(bench.sent(), "<RS>");
   EXPECT_EQ(bench.st.space_pressed, 0);
   bench.type({'H', 'M', 'S', 'F'});
   EXPECT_EQ(bench.spoken(), "help s 0 start scan");
-  EXPECT_EQ(bench.st.receiver_scan_state, 1);
-  // W is taken before the table.
-  bench.forget();
-  bench.type({'W'});
+  bench.type({'W'});  // taken before the table
   EXPECT_EQ(bench.st.receiver_scan_state, 1);
   // Only a state of exactly 1 is left.
   bench.forget();
@@ -67,29 +101,9 @@ TEST(CommandKeys, SpaceAndTheEarlyRowsKeepAJustStartedReceiverScan) {
   EXPECT_EQ(bench.st.receiver_scan_state, 2);
 }
 
-TEST(CommandKeys, RInBankModeStartsABankScanAndGoesOnIntoTheTable) {
-  PanelBench bench;
-  enter_bank_mode(bench);
-  bench.st.receiver_scan_state = 1;
-  bench.type({'R'});
-  EXPECT_EQ(bench.st.bank_scan_state, 2);
-  EXPECT_EQ(bench.st.receiver_scan_state, 0);
-  EXPECT_EQ(bench.spoken(), "fm exitscan");
-}
-
-TEST(CommandKeys, ARowElevenExitFreesTheTuningKeys) {
-  PanelBench bench;
-  bench.st.receiver_scan_state = 1;
-  bench.type({key::right});
-  EXPECT_EQ(bench.spoken(), "exitscan");
-  EXPECT_EQ(joined(bench.take_commands()), "VA0145.00010");
-}
-
-// ------------------------------------------------------------ receiver bank letters
-
 TEST(CommandKeys, InReceiverBankEntryLettersAToJAreBanks) {
   PanelBench bench;
-  for (int letter : {'D', 'E', 'F', 'G', 'H', 'I', 'J'}) {
+  for (int letter : {'D', 'J'}) {
     bench.forget();
     bench.st.entry_mode = entry::receiver_scan;
     bench.type({letter});
@@ -97,152 +111,99 @@ TEST(CommandKeys, InReceiverBankEntryLettersAToJAreBanks) {
     EXPECT_EQ(bench.st.entry_mode, entry::receiver_scan);
     EXPECT_EQ(bench.spoken(), std::string(1, static_cast<char>(letter + ('a' - 'A'))));
   }
-  // A digit is only spoken.
   bench.forget();
-  bench.type({'5'});
+  bench.type({'5', 'K'});  // a digit is only spoken; any other key drops the scan
   EXPECT_EQ(bench.st.bank_number_text, "J");
-  EXPECT_EQ(bench.spoken(), "5");
-  // Any other key drops the scan.
-  bench.forget();
-  bench.type({'K'});
-  EXPECT_EQ(bench.spoken(), "inv");
+  EXPECT_EQ(bench.spoken(), "5 inv");
   EXPECT_EQ(bench.st.entry_mode, 0);
 }
 
-// ------------------------------------------------------------ toggles and announcements
-
-TEST(CommandKeys, CTogglesTheStopModeAndNTheScanVoice) {
+TEST(CommandKeys, TogglesModesAndAnnouncements) {
   PanelBench bench;
-  bench.type({'C', 'C'});
-  EXPECT_EQ(bench.spoken(), "stmode cont");
+  bench.type({'C', 'C', 'N', 'N'});
+  EXPECT_EQ(bench.spoken(), "stmode cont svoice off svoice on");
   EXPECT_EQ(bench.st.search_stop_mode, 0);
-  EXPECT_EQ(bench.draw_at(500, 250).text, "CONT");
-  bench.forget();
-  bench.type({'N', 'N'});
-  EXPECT_EQ(bench.spoken(), "svoice off svoice on");
   EXPECT_EQ(bench.st.scan_voice_enabled, 1);
+  EXPECT_EQ(bench.draw_at(500, 250).text, "CONT");
+
+  bench.forget();
+  bench.type({key::f1 + 5});  // F6
+  EXPECT_EQ(bench.st.mode_text, "CW ");
+  EXPECT_EQ(bench.sent(), "MD5");
+  EXPECT_EQ(bench.draw_at(380, 80).text, "CW       ");
+  EXPECT_EQ(bench.cx->text_state.font, (FontSpec{"Aerial", 30, 700}));
+  bench.type({'H'});  // help does not wait
+  EXPECT_EQ(bench.spoken(), "cw help");
+  EXPECT_FALSE(bench.audio.plays.back().wait);
 }
 
 TEST(CommandKeys, FSpeaksTheFrequencyAndTheModeOrScan) {
   PanelBench bench;
   bench.st.frequency_text = "145.5";
-  bench.type({'F'});
-  EXPECT_EQ(bench.spoken(), "1 4 5 point 5 fm");
-
-  bench.forget();
-  bench.st.receiver_scan_state = 3;  // stopped on a signal
-  bench.type({'F'});
-  EXPECT_EQ(bench.spoken(), "1 4 5 point 5");
-
-  bench.forget();
-  bench.st.receiver_scan_state = 2;
-  bench.type({'F'});
-  EXPECT_EQ(bench.spoken(), "scan");
-
-  bench.forget();
-  bench.st.receiver_scan_state = 0;
-  bench.st.bank_scan_state = 3;
-  bench.st.squelch_closed = 1;
-  bench.type({'F'});
-  EXPECT_EQ(bench.spoken(), "scan");
-  bench.forget();
-  bench.st.squelch_closed = 0;
-  bench.type({'F'});
-  EXPECT_EQ(bench.spoken(), "1 4 5 point 5 fm");
+  struct Case {
+    int receiver_scan, bank_scan, squelch_closed;
+    const char* spoken;
+  };
+  for (const Case& c : {Case{0, 0, 0, "1 4 5 point 5 fm"}, Case{3, 0, 0, "1 4 5 point 5"}, Case{2, 0, 0, "scan"},
+                        Case{0, 3, 1, "scan"}, Case{0, 3, 0, "1 4 5 point 5 fm"}}) {
+    bench.forget();
+    bench.st.receiver_scan_state = c.receiver_scan;
+    bench.st.bank_scan_state = c.bank_scan;
+    bench.st.squelch_closed = c.squelch_closed;
+    bench.type({'F'});
+    EXPECT_EQ(bench.spoken(), c.spoken) << c.receiver_scan << c.bank_scan << c.squelch_closed;
+  }
 }
 
-TEST(CommandKeys, FunctionKeysSelectTheModeAndDrawIt) {
+TEST(CommandKeys, TuningKeysDependOnWhatScans) {
   PanelBench bench;
-  bench.type({key::f1 + 5});  // F6
-  EXPECT_EQ(bench.st.mode_text, "CW ");
-  EXPECT_EQ(bench.spoken(), "cw");
-  EXPECT_EQ(joined(bench.take_commands()), "MD5");
-  EXPECT_EQ(bench.draw_at(380, 80).text, "CW       ");
-  EXPECT_EQ(bench.cx->text_state.font, (FontSpec{"Aerial", 30, 700}));
-}
-
-TEST(CommandKeys, HelpDoesNotWait) {
-  PanelBench bench;
-  bench.type({'H'});
-  ASSERT_EQ(bench.audio.plays.size(), 1u);
-  EXPECT_EQ(bench.audio.plays[0].clip, "help");
-  EXPECT_FALSE(bench.audio.plays[0].wait);
-}
-
-// ------------------------------------------------------------ tuning keys
-
-TEST(CommandKeys, DuringABankScanOnlyUpAndDownRetune) {
-  PanelBench bench;
-  enter_bank_mode(bench);
-  bench.st.bank_scan_state = 3;
-  bench.type({key::up});
-  EXPECT_EQ(joined(bench.take_commands()), "VA0145.50100");
-  bench.type({key::down});
-  EXPECT_EQ(joined(bench.take_commands()), "VA0145.50000");
-  bench.type({key::left, key::right, key::page_up, key::page_down});
-  EXPECT_EQ(bench.spoken(), "inv inv inv inv");
-  EXPECT_TRUE(bench.take_commands().empty());
-}
-
-TEST(CommandKeys, UpAndDownAreRefusedDuringASearchOrReceiverScan) {
-  PanelBench bench;
+  bench.st.frequency_text = "145.5";
+  bench.type({key::page_up, key::left, key::down});
+  EXPECT_EQ(bench.sent(), "VA0145.51250|VA0145.51240|VA0145.51140");
+  // Up and Down are refused during a search or a receiver scan.
   bench.st.search_state = 1;
   bench.type({key::up});
   bench.st.search_state = 0;
   bench.st.receiver_scan_state = 3;
   bench.type({key::down});
   EXPECT_EQ(bench.spoken(), "inv inv");
-  EXPECT_TRUE(bench.take_commands().empty());
+  EXPECT_EQ(bench.sent(), "");
+  // During a bank scan only Up and Down retune.
+  bench.forget();
+  bench.st.receiver_scan_state = 0;
+  enter_bank_mode(bench);
+  bench.st.bank_scan_state = 3;
+  bench.type({key::up, key::down});
+  EXPECT_EQ(bench.sent(), "VA0145.50100|VA0145.50000");
+  bench.type({key::left, key::right, key::page_up, key::page_down});
+  EXPECT_EQ(bench.spoken(), "inv inv inv inv");
+  EXPECT_EQ(bench.sent(), "");
 }
 
-TEST(CommandKeys, TuningKeysRetuneWhenNothingScans) {
-  PanelBench bench;
-  bench.st.frequency_text = "145.5";
-  bench.type({key::page_up, key::left, key::down});
-  EXPECT_EQ(joined(bench.take_commands()), "VA0145.51250|VA0145.51240|VA0145.51140");
-}
-
-// ------------------------------------------------------------ bank mode
-
-TEST(CommandKeys, UpAndDownBrowseTheSelectedBank) {
+TEST(CommandKeys, BankModeBrowsingAndAReplacedTable) {
   PanelBench bench;
   enter_bank_mode(bench);
   bench.type({key::down});
   EXPECT_EQ(bench.st.bank_cell_index, 6);
-  EXPECT_EQ(joined(bench.take_commands()), "VA0146000000");
+  EXPECT_EQ(bench.sent(), "VA0146000000");
   bench.type({key::up});
   EXPECT_EQ(bench.st.bank_cell_index, 4);
   EXPECT_EQ(bench.spoken(), "beep");
-}
-
-TEST(CommandKeys, AReplacedBankTableIsNeitherBrowsedNorEditedNorScanned) {
-  PanelBench bench;
-  enter_bank_mode(bench);
+  // A table that is no longer the selected bank is neither browsed, edited
+  // nor scanned.
+  bench.forget();
   bench.st.selected_bank_loaded = 0;
   bench.type({'K', key::up, key::down, 'R'});
   EXPECT_EQ(bench.spoken(), "inv inv inv inv");
   EXPECT_EQ(bench.st.entry_mode, 0);
   EXPECT_EQ(bench.st.bank_scan_state, 1);
-  EXPECT_TRUE(bench.take_commands().empty());
+  EXPECT_EQ(bench.sent(), "");
 }
 
-TEST(CommandKeys, KOutsideBankModeAndDWhileACommandIsPendingDoNothing) {
+TEST(CommandKeys, BankCommandKeysStartAnEntryWithAnEmptyNumber) {
   PanelBench bench;
-  bench.type({'K'});
+  bench.type({'K'});  // K outside bank mode does nothing
   EXPECT_EQ(bench.spoken(), "");
-  EXPECT_EQ(bench.st.entry_mode, 0);
-  bench.type({'B', 'D'});
-  EXPECT_EQ(bench.spoken(), "bank");
-  EXPECT_EQ(bench.st.entry_mode, entry::select);
-  // After S the limit entry is dropped first, so D is accepted.
-  bench.forget();
-  bench.type({'S', 'D'});
-  EXPECT_EQ(bench.spoken(), "start delete");
-  EXPECT_EQ(bench.st.entry_mode, entry::delete_file);
-}
-
-TEST(CommandKeys, BankCommandKeysEmptyTheTypedNumber) {
-  PanelBench bench;
   struct Case {
     int key;
     int mode;
@@ -258,6 +219,12 @@ TEST(CommandKeys, BankCommandKeysEmptyTheTypedNumber) {
     EXPECT_EQ(bench.st.bank_number_text, "") << c.clip;
     EXPECT_EQ(bench.spoken(), c.clip);
   }
+  // D while a bank command is pending does nothing; after S the limit entry
+  // is dropped first, so D is accepted.
+  bench.forget();
+  bench.type({'B', 'D', 'S', 'D'});
+  EXPECT_EQ(bench.spoken(), "bank start delete");
+  EXPECT_EQ(bench.st.entry_mode, entry::delete_file);
 }
 
 TEST(CommandKeys, PPassesOnlyWhenTheReceiverScanStandsOnASignal) {
@@ -274,7 +241,7 @@ TEST(CommandKeys, PPassesOnlyWhenTheReceiverScanStandsOnASignal) {
   bench.type({'P'});
   EXPECT_EQ(bench.st.pass_list_count, 2);
   EXPECT_EQ(bench.st.pass_list[1], "A05");
-  EXPECT_EQ(joined(bench.take_commands()), "MR|MP1|MS");
+  EXPECT_EQ(bench.sent(), "MR|MP1|MS");
 }
 
 }  // namespace

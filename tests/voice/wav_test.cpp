@@ -22,10 +22,6 @@ std::string chunk(const std::string& id, const std::string& body) {
   if (body.size() % 2 == 1) padded += '\0';
   return padded;
 }
-// A chunk whose header claims a size of our choosing, followed by body.
-std::string chunk_claiming(const std::string& id, std::uint32_t claimed, const std::string& body) {
-  return id + u32(claimed) + body;
-}
 std::string fmt_body(int channels, int rate, int bits, std::uint16_t format = 1) {
   const int block = channels * bits / 8;
   return u16(format) + u16(static_cast<std::uint16_t>(channels)) + u32(static_cast<std::uint32_t>(rate)) +
@@ -47,13 +43,12 @@ std::optional<Sound> parse(const std::string& bytes) {
   return parse_wav(data);
 }
 
-TEST(WavParse, ReadsThePcmShapesTheClipsUse) {
+TEST(WavParse, ReadsPcmShapesPastOtherChunksAndCountsOnlyTheBytesPresent) {
   const auto mono16 = parse(testing::tiny_wav(8, 8000));
   ASSERT_TRUE(mono16);
   EXPECT_EQ(mono16->channels, 1);
   EXPECT_EQ(mono16->sample_rate, 8000);
   EXPECT_EQ(mono16->bits_per_sample, 16);
-  EXPECT_EQ(mono16->samples.size(), 16U);
   EXPECT_DOUBLE_EQ(mono16->seconds(), 8.0 / 8000);
 
   const auto stereo8 = parse(riff(chunk("fmt ", fmt_body(2, 11025, 8)) + chunk("data", std::string(10, '\x80'))));
@@ -62,53 +57,34 @@ TEST(WavParse, ReadsThePcmShapesTheClipsUse) {
   EXPECT_EQ(stereo8->bits_per_sample, 8);
   EXPECT_EQ(stereo8->samples, std::vector<std::uint8_t>(10, 0x80));
 
-  const auto extensible =
-      parse(riff(chunk("fmt ", extensible_body(2, 22050, 16)) + chunk("data", std::string(8, 'x'))));
-  ASSERT_TRUE(extensible);
-  EXPECT_EQ(extensible->channels, 2);
-  EXPECT_EQ(extensible->sample_rate, 22050);
-  EXPECT_EQ(extensible->samples.size(), 8U);
-}
-
-TEST(WavParse, WalksPastOtherChunksIncludingOddOnes) {
-  // An odd-length chunk is followed by a pad byte; the walk must skip it.
+  const std::string fmt = chunk("fmt ", fmt_body(1, 22050, 16));
   const std::string data = "\x01\x02\x03\x04";
-  const auto odd_first = parse(riff(chunk("LIST", "abc") + chunk("fmt ", fmt_body(1, 22050, 16)) +
-                                    chunk("odd ", std::string(5, 'z')) + chunk("data", data)));
-  ASSERT_TRUE(odd_first);
-  EXPECT_EQ(odd_first->samples, std::vector<std::uint8_t>({1, 2, 3, 4}));
-
-  // A longer fmt chunk (with cbSize 0) is fine; the extra bytes are skipped.
-  const auto long_fmt = parse(riff(chunk("fmt ", fmt_body(1, 22050, 16) + u16(0)) + chunk("data", data)));
-  ASSERT_TRUE(long_fmt);
-  EXPECT_EQ(long_fmt->samples.size(), 4U);
-
-  // Trailing chunks after the data do not matter.
-  EXPECT_TRUE(parse(riff(chunk("fmt ", fmt_body(1, 22050, 16)) + chunk("data", data) + chunk("LIST", "x"))));
-}
-
-TEST(WavParse, LengthComesFromTheBytesPresent) {
-  // The data chunk claims 1000 bytes, 101 are present: 100 make whole frames.
-  const auto truncated =
-      parse(riff(chunk("fmt ", fmt_body(2, 22050, 16))) + chunk_claiming("data", 1000, std::string(101, 'a')));
-  ASSERT_TRUE(truncated);
-  EXPECT_EQ(truncated->samples.size(), 100U);
-
-  const auto absurd =
-      parse(riff(chunk("fmt ", fmt_body(1, 22050, 16))) + chunk_claiming("data", 0xFFFFFFFFU, std::string(6, 'a')));
-  ASSERT_TRUE(absurd);
-  EXPECT_EQ(absurd->samples.size(), 6U);
-
-  // The RIFF size claim is ignored.
-  std::string lying = riff(chunk("fmt ", fmt_body(1, 22050, 16)) + chunk("data", "abcd"));
-  lying.replace(4, 4, u32(0xFFFFFFFFU));
-  ASSERT_TRUE(parse(lying));
-  EXPECT_EQ(parse(lying)->samples.size(), 4U);
-
-  const auto empty = parse(riff(chunk("fmt ", fmt_body(1, 22050, 16)) + chunk("data", "")));
-  ASSERT_TRUE(empty);
-  EXPECT_TRUE(empty->samples.empty());
-  EXPECT_EQ(empty->seconds(), 0.0);
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::size_t samples;
+  };
+  std::string lying_riff = riff(fmt + chunk("data", data));
+  lying_riff.replace(4, 4, u32(0xFFFFFFFFU));
+  for (const Case& c : {
+           Case{"extensible", riff(chunk("fmt ", extensible_body(2, 22050, 16)) + chunk("data", std::string(8, 'x'))),
+                8},
+           // An odd-length chunk is followed by a pad byte the walk must skip.
+           Case{"odd chunks",
+                riff(chunk("LIST", "abc") + fmt + chunk("odd ", std::string(5, 'z')) + chunk("data", data)), 4},
+           Case{"long fmt", riff(chunk("fmt ", fmt_body(1, 22050, 16) + u16(0)) + chunk("data", data)), 4},
+           Case{"trailing chunk", riff(fmt + chunk("data", data) + chunk("LIST", "x")), 4},
+           // 101 of 1000 claimed bytes present: 100 make whole stereo frames.
+           Case{"truncated", riff(chunk("fmt ", fmt_body(2, 22050, 16))) + "data" + u32(1000) + std::string(101, 'a'),
+                100},
+           Case{"absurd claim", riff(fmt) + "data" + u32(0xFFFFFFFFU) + std::string(6, 'a'), 6},
+           Case{"lying RIFF size", lying_riff, 4},
+           Case{"empty data", riff(fmt + chunk("data", "")), 0},
+       }) {
+    const auto sound = parse(c.bytes);
+    ASSERT_TRUE(sound) << c.what;
+    EXPECT_EQ(sound->samples.size(), c.samples) << c.what;
+  }
 }
 
 TEST(WavParse, RefusesWhatIsNotPlayablePcm) {
@@ -129,10 +105,10 @@ TEST(WavParse, RefusesWhatIsNotPlayablePcm) {
       {"rate absurd", riff(chunk("fmt ", fmt_body(1, 100000000, 16)) + data)},
       {"block align wrong", riff(chunk("fmt ", fmt_body(1, 22050, 16).replace(12, 2, u16(7))) + data)},
       {"fmt too short", riff(chunk("fmt ", fmt_body(1, 22050, 16).substr(0, 14)) + data)},
-      {"fmt cut by the end", riff(chunk_claiming("fmt ", 16, fmt_body(1, 22050, 16).substr(0, 10)))},
+      {"fmt cut by the end", riff("fmt " + u32(16) + fmt_body(1, 22050, 16).substr(0, 10))},
       {"extensible float", riff(chunk("fmt ", extensible_body(1, 22050, 16, false)) + data)},
       {"extensible too short", riff(chunk("fmt ", extensible_body(1, 22050, 16).substr(0, 30)) + data)},
-      {"huge chunk hides the data", riff(fmt + chunk_claiming("junk", 0xFFFFFFF0U, data))},
+      {"huge chunk hides the data", riff(fmt + "junk" + u32(0xFFFFFFF0U) + data)},
   };
   for (const auto& [what, bytes] : refused) EXPECT_FALSE(parse(bytes)) << what;
 }
