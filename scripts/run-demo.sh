@@ -9,28 +9,23 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  cat >&2 <<'EOF'
-run-demo: there is no display to open the panel on (neither DISPLAY nor
-WAYLAND_DISPLAY is set). The demo is a window you listen to and type into:
-run it from a desktop session, or over ssh with X forwarding:
-
-    ssh -X you@this-machine
-    cd talvaro && scripts/run-demo.sh
-
-On a machine without a desktop, start an X server with a VNC view of it and
-point DISPLAY at it, for example:
-
-    Xvfb :5 -screen 0 1280x800x24 &
-    x11vnc -display :5 &            # then connect a VNC viewer
-    DISPLAY=:5 scripts/run-demo.sh
-EOF
-  exit 2
-fi
-
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARO_BUILD_PROGRAM=ON -DTALVARO_BUILD_CLIPS=ON
 cmake --build build -j "$(nproc)" --target talvaro ar8600-sim clips
+
+# Without a desktop the panel still runs, on a virtual X display of its own;
+# a VNC viewer (x11vnc -display :N) or xdotool can reach it there.
+xvfb_pid=""
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  number=77
+  while [ -e "/tmp/.X${number}-lock" ]; do number=$((number + 1)); done
+  Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp > /dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$number"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${number}" ] && break; sleep 0.1; done
+  echo "run-demo: no display was set; the panel runs on the virtual display $DISPLAY"
+  echo "          (view it with: x11vnc -display $DISPLAY, type into it with: DISPLAY=$DISPLAY xdotool key ...)"
+fi
 
 demo="$root/demo"
 mkdir -p "$demo"
@@ -50,7 +45,11 @@ stop_sim() {
     wait "$sim_pid" 2>/dev/null || true
   fi
 }
-trap stop_sim EXIT
+stop_all() {
+  stop_sim
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap stop_all EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 

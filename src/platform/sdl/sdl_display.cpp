@@ -130,6 +130,10 @@ bool SdlDisplay::open_window(const WindowSpec& spec) {
   if (spec.width <= 0 || spec.height <= 0) return false;
   auto opened = std::make_unique<Window>();
   if (!opened->video.ok()) return false;
+  // The panel only copies a software surface to the window: a plain
+  // framebuffer, not one backed by OpenGL, which would recreate the window
+  // and run every meter redraw through a software renderer's threads.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // Not resizable, so the window manager offers no maximise either.
   opened->window.reset(
       SDL_CreateWindow(spec.caption.c_str(), spec.left, spec.top, spec.width, spec.height, SDL_WINDOW_SHOWN));

@@ -1,0 +1,1044 @@
+#!/usr/bin/env python3
+"""Benchmark of the real panel against the receiver simulator.
+
+Starts its own Xvfb, the simulator and the panel (build/talvaro-e2e, which
+records every clip it plays in clips.log) in a temporary folder, waits for the
+connection, then measures and prints, in one run:
+
+  - key to voice: a key press to the start of its first clip;
+  - key to wire: a key press to its command at the simulator;
+  - poll period: the interval between successive "LM" at the simulator;
+  - idle cost: processor time and resident memory of the panel while idle;
+  - start-up: process start to the window shown and to the first "LM".
+
+Figures only: it never passes or fails. It exits 0 when it could run (even if
+aims are not met), 2 when something it needs is missing.
+
+All times are on CLOCK_MONOTONIC: Python's time.monotonic(), the panel's
+steady_clock stamps in clips.log, and the simulator's log, whose stamps count
+from the simulator's own start and are put on the same clock by writing
+comment lines into its control FIFO at known times.
+
+Build first:  cmake -S . -B build -G Ninja && cmake --build build -j2
+Run:          bench/run-bench.py            (about five minutes)
+"""
+
+import argparse
+import ctypes
+import ctypes.util
+import datetime
+import math
+import os
+import platform
+import random
+import re
+import select
+import shutil
+import signal
+import statistics
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+WINDOW_NAME_PART = b"Talvaro Front Panel"
+POLL_DESIGN_MS = 300.0  # three 100 ms ticks per level poll
+# Keys are dispatched only at a tick in the poll cycle's idle state, so a key
+# waits between 0 and one whole poll cycle for its tick: 150 ms on average.
+KEY_MEDIAN_AIM_MS = 200.0
+# At most one poll cycle, with the same 10 % allowance as the poll period.
+KEY_P99_AIM_MS = POLL_DESIGN_MS * 1.1
+
+CONFIG_LINES = ["PRT=COM1", "BAUDR=9600", "MODEL=AR8600", "VOICE=1", "DEBUG=0"]
+
+
+class BenchError(Exception):
+    """Something the benchmark needs is missing or did not start."""
+
+
+# ---------------------------------------------------------------- statistics
+
+
+def percentile(values, fraction):
+    """Nearest-rank percentile: the smallest value with at least that share
+    of the values at or below it."""
+    ordered = sorted(values)
+    if not ordered:
+        return None
+    rank = max(1, math.ceil(fraction * len(ordered)))
+    return ordered[rank - 1]
+
+
+def median(values):
+    return statistics.median(values) if values else None
+
+
+# ---------------------------------------------------------------- WAV lengths
+
+
+def wav_seconds(path):
+    """Playing time of a WAV file from its fmt and data chunks; None when the
+    file cannot be read as one."""
+    try:
+        with open(path, "rb") as f:
+            data = f.read()
+    except OSError:
+        return None
+    if len(data) < 12 or data[0:4] != b"RIFF" or data[8:12] != b"WAVE":
+        return None
+    pos = 12
+    block_align = rate = None
+    data_bytes = None
+    while pos + 8 <= len(data):
+        chunk_id = data[pos : pos + 4]
+        size = struct.unpack_from("<I", data, pos + 4)[0]
+        body = pos + 8
+        if chunk_id == b"fmt " and size >= 16:
+            _, _, rate, _, block_align, _ = struct.unpack_from("<HHIIHH", data, body)
+        elif chunk_id == b"data":
+            data_bytes = min(size, len(data) - body)
+        pos = body + size + (size & 1)
+    if not block_align or not rate or data_bytes is None:
+        return None
+    return (data_bytes // block_align) / rate
+
+
+# ---------------------------------------------------------------- X11 through ctypes
+
+
+class XMapEvent(ctypes.Structure):
+    _fields_ = [
+        ("type", ctypes.c_int),
+        ("serial", ctypes.c_ulong),
+        ("send_event", ctypes.c_int),
+        ("display", ctypes.c_void_p),
+        ("event", ctypes.c_ulong),
+        ("window", ctypes.c_ulong),
+        ("override_redirect", ctypes.c_int),
+    ]
+
+
+class XEvent(ctypes.Union):
+    _fields_ = [("type", ctypes.c_int), ("xmap", XMapEvent), ("pad", ctypes.c_long * 24)]
+
+
+class XTextProperty(ctypes.Structure):
+    _fields_ = [
+        ("value", ctypes.c_void_p),
+        ("encoding", ctypes.c_ulong),
+        ("format", ctypes.c_int),
+        ("nitems", ctypes.c_ulong),
+    ]
+
+
+DESTROY_NOTIFY = 17
+MAP_NOTIFY = 19
+SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
+REVERT_TO_PARENT = 2
+
+
+class X11:
+    """One client connection: sees windows being mapped, gives a window the
+    keyboard focus, and presses keys through the XTEST extension (as xdotool
+    does) with the time taken right before and after the request."""
+
+    def __init__(self, display_name):
+        self.lib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+        self.xtst = ctypes.CDLL(ctypes.util.find_library("Xtst") or "libXtst.so.6")
+        lib = self.lib
+        lib.XOpenDisplay.restype = ctypes.c_void_p
+        lib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        lib.XDefaultRootWindow.restype = ctypes.c_ulong
+        lib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        lib.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+        lib.XConnectionNumber.argtypes = [ctypes.c_void_p]
+        lib.XPending.argtypes = [ctypes.c_void_p]
+        lib.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.POINTER(XEvent)]
+        lib.XGetWMName.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(XTextProperty)]
+        lib.XFree.argtypes = [ctypes.c_void_p]
+        lib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        lib.XFlush.argtypes = [ctypes.c_void_p]
+        lib.XStringToKeysym.restype = ctypes.c_ulong
+        lib.XStringToKeysym.argtypes = [ctypes.c_char_p]
+        lib.XKeysymToKeycode.restype = ctypes.c_ubyte
+        lib.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        lib.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
+        lib.XRaiseWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        lib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+        self.dpy = lib.XOpenDisplay(display_name.encode())
+        if not self.dpy:
+            raise BenchError("cannot connect to the X server " + display_name)
+        # Xlib's own handler ends the process on any error, for instance a
+        # request about a window the panel has just destroyed.
+        self.error_handler = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(lambda d, e: 0)
+        lib.XSetErrorHandler.argtypes = [ctypes.c_void_p]
+        lib.XSetErrorHandler(ctypes.cast(self.error_handler, ctypes.c_void_p))
+        self.root = lib.XDefaultRootWindow(self.dpy)
+        self.watching = False
+        self.mapped = []  # (time, window, name) of every window mapped so far
+        self.destroyed = set()
+
+    def watch_maps(self):
+        self.lib.XSelectInput(self.dpy, self.root, SUBSTRUCTURE_NOTIFY_MASK)
+        self.lib.XSync(self.dpy, 0)
+        self.watching = True
+
+    def stop_watching(self):
+        self.lib.XSelectInput(self.dpy, self.root, 0)
+        self.lib.XSync(self.dpy, 0)
+        self.drain()
+        self.watching = False
+
+    def drain(self):
+        """Takes the window events that have come; their times are the times
+        they are taken, so this is called often while watching."""
+        event = XEvent()
+        while self.lib.XPending(self.dpy) > 0:
+            self.lib.XNextEvent(self.dpy, ctypes.byref(event))
+            if event.type == MAP_NOTIFY:
+                # The name now: the window may be gone by the time it is asked for.
+                window = event.xmap.window
+                self.mapped.append((time.monotonic(), window, self.window_name(window)))
+            elif event.type == DESTROY_NOTIFY:
+                self.destroyed.add(event.xmap.window)
+
+    def window_name(self, window):
+        prop = XTextProperty()
+        if not self.lib.XGetWMName(self.dpy, window, ctypes.byref(prop)) or not prop.value:
+            return b""
+        name = ctypes.string_at(prop.value, prop.nitems)
+        self.lib.XFree(prop.value)
+        return name
+
+    def wait_window(self, name_part, deadline, alive):
+        """The time a window whose name holds name_part was mapped, and the
+        window; None when the deadline passes or alive() turns false."""
+        fd = self.lib.XConnectionNumber(self.dpy)
+        while time.monotonic() < deadline and alive():
+            self.drain()
+            for when, window, name in self.mapped:
+                if name_part in name:
+                    return when, window
+            select.select([fd], [], [], 0.05)
+        return None
+
+    def shown_windows(self, name_part):
+        """(time, window, still there) of every mapping of such a window."""
+        self.drain()
+        return [(when, w, w not in self.destroyed) for when, w, name in self.mapped if name_part in name]
+
+    def focus(self, window):
+        self.lib.XRaiseWindow(self.dpy, window)
+        self.lib.XSetInputFocus(self.dpy, window, REVERT_TO_PARENT, 0)
+        self.lib.XSync(self.dpy, 0)
+
+    def keycode(self, keysym_name):
+        keysym = self.lib.XStringToKeysym(keysym_name.encode())
+        code = self.lib.XKeysymToKeycode(self.dpy, keysym) if keysym else 0
+        if not code:
+            raise BenchError("no key code for " + keysym_name)
+        return code
+
+    def press(self, keysym_name):
+        """Key down and up; returns the times right before the key-down
+        request and right after the server has taken it."""
+        code = self.keycode(keysym_name)
+        before = time.monotonic()
+        self.xtst.XTestFakeKeyEvent(self.dpy, code, 1, 0)
+        self.lib.XSync(self.dpy, 0)
+        after = time.monotonic()
+        self.xtst.XTestFakeKeyEvent(self.dpy, code, 0, 0)
+        self.lib.XSync(self.dpy, 0)
+        return before, after
+
+    def close(self):
+        if self.dpy:
+            self.lib.XCloseDisplay(self.dpy)
+            self.dpy = None
+
+
+class XdotoolKeys:
+    """Key presses through the xdotool command, for machines where XTEST
+    cannot be reached through ctypes: the times then include starting it."""
+
+    def __init__(self, env):
+        self.env = env
+
+    def press(self, keysym_name):
+        before = time.monotonic()
+        subprocess.run(["xdotool", "key", "--clearmodifiers", keysym_name], env=self.env, check=False)
+        after = time.monotonic()
+        return before, after
+
+
+# ---------------------------------------------------------------- logs
+
+
+class LogTail:
+    """New whole lines of a file that another process appends to."""
+
+    def __init__(self, path):
+        self.path = path
+        self.offset = 0
+        self.partial = b""
+
+    def read(self):
+        try:
+            with open(self.path, "rb") as f:
+                f.seek(self.offset)
+                data = f.read()
+        except FileNotFoundError:
+            return []
+        self.offset += len(data)
+        data = self.partial + data
+        lines = data.split(b"\n")
+        self.partial = lines.pop()
+        return [line.decode("latin-1").rstrip("\r") for line in lines]
+
+
+class Clip:
+    def __init__(self, when, wait, path):
+        self.when = when  # seconds, monotonic
+        self.wait = wait
+        self.path = path
+        self.name = os.path.basename(path.replace("\\", "/")).lower()
+
+
+class Command:
+    def __init__(self, when, text):
+        self.when = when  # seconds, monotonic
+        self.text = text
+
+
+class Logs:
+    """clips.log of the panel and the simulator's log, on one clock."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.clip_tail = LogTail(os.path.join(folder, "clips.log"))
+        self.sim_tail = LogTail(os.path.join(folder, "sim.log"))
+        self.clips = []
+        self.commands = []  # commands received by the simulator
+        self.controls = []  # (sim seconds, text) of control lines
+        self.sim_start = None  # monotonic time of the simulator's zero
+
+    def update(self):
+        for line in self.clip_tail.read():
+            parts = line.split(" ", 2)
+            if len(parts) == 3 and parts[0].lstrip("-").isdigit():
+                self.clips.append(Clip(int(parts[0]) / 1000.0, parts[1] == "wait", parts[2]))
+        for line in self.sim_tail.read():
+            match = re.match(r"^(\d+)\.(\d{3}) (.*)$", line)
+            if not match:
+                continue
+            seconds = int(match.group(1)) + int(match.group(2)) / 1000.0
+            text = match.group(3)
+            if text.startswith("# "):
+                self.controls.append((seconds, text[2:]))
+            else:
+                self.commands.append((seconds, text))
+
+    def command_list(self):
+        """Received commands as Command objects on the monotonic clock."""
+        return [Command(self.sim_start + s, text) for s, text in self.commands]
+
+    def lm_times(self):
+        return [self.sim_start + s for s, text in self.commands if text == "LM"]
+
+
+# ---------------------------------------------------------------- processes
+
+
+def read_proc_times(pid):
+    """utime + stime of the whole process, in seconds."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    ticks = int(fields[11]) + int(fields[12])
+    return ticks / os.sysconf("SC_CLK_TCK")
+
+
+def thread_times(pid):
+    """utime + stime in seconds of each thread, by thread id, with its name."""
+    times = {}
+    tick = os.sysconf("SC_CLK_TCK")
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/stat") as f:
+                text = f.read()
+        except OSError:
+            continue
+        name = text[text.index("(") + 1 : text.rindex(")")]
+        fields = text.rsplit(")", 1)[1].split()
+        times[task] = (name, (int(fields[11]) + int(fields[12])) / tick)
+    return times
+
+
+def read_status_kb(pid, key):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith(key + ":"):
+                return int(line.split()[1])
+    return None
+
+
+def context_switches(pid):
+    """Voluntary and involuntary switches of every thread of the process."""
+    total = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/status") as f:
+                for line in f:
+                    if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")):
+                        total += int(line.split()[1])
+        except OSError:
+            pass
+    return total
+
+
+def stop_process(proc, name, grace=5.0):
+    """Ends one process this benchmark started: SIGTERM, then SIGKILL."""
+    if proc is None or proc.poll() is not None:
+        return
+    proc.send_signal(signal.SIGTERM)
+    try:
+        proc.wait(timeout=grace)
+    except subprocess.TimeoutExpired:
+        print(f"  {name} did not end on SIGTERM: killing it", file=sys.stderr)
+        proc.kill()
+        proc.wait()
+
+
+def start_xvfb(folder):
+    read_end, write_end = os.pipe()
+    err = open(os.path.join(folder, "xvfb.err"), "wb")
+    proc = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+        pass_fds=[write_end],
+        stdout=subprocess.DEVNULL,
+        stderr=err,
+        start_new_session=True,
+    )
+    os.close(write_end)
+    err.close()
+    number = b""
+    deadline = time.monotonic() + 15
+    while time.monotonic() < deadline and not number.endswith(b"\n"):
+        ready, _, _ = select.select([read_end], [], [], 0.2)
+        if ready:
+            chunk = os.read(read_end, 64)
+            if not chunk:
+                break
+            number += chunk
+    os.close(read_end)
+    if not number.strip().isdigit():
+        stop_process(proc, "Xvfb")
+        raise BenchError("Xvfb did not start (see xvfb.err)")
+    return proc, ":" + number.strip().decode()
+
+
+# ---------------------------------------------------------------- the bench
+
+
+class Bench:
+    def __init__(self, args):
+        self.args = args
+        self.build = os.path.abspath(args.build)
+        self.panel_exe = os.path.join(self.build, "talvaro-e2e")
+        self.sim_exe = os.path.join(self.build, "ar8600-sim")
+        self.wave_dir = os.path.join(self.build, "wave")
+        self.rng = random.Random(args.seed)
+        self.folder = None
+        self.xvfb = self.sim = self.panel = None
+        self.x = None
+        self.keys = None
+        self.logs = None
+        self.control_fd = None
+        self.rows = []  # (figure, value, aim, met)
+        self.notes = []
+        self.wav_cache = {}
+        self.connected = False
+
+    # ---- helpers
+
+    def clip_seconds(self, clip):
+        if clip.path not in self.wav_cache:
+            path = clip.path.replace("\\", "/")
+            candidates = [path] if os.path.isabs(path) else [os.path.join(self.folder, path), os.path.join(self.build, path)]
+            length = None
+            for candidate in candidates:
+                if os.path.isfile(candidate):
+                    length = wav_seconds(candidate)
+                    break
+            self.wav_cache[clip.path] = length
+        return self.wav_cache[clip.path]
+
+    def row(self, figure, value, aim="—", met=None):
+        met_text = "—" if met is None else ("met" if met else "not met")
+        self.rows.append((figure, value, aim, met_text))
+
+    def sample(self, figure, key, pressed, effect, what):
+        """One line of samples.tsv in the run's folder (kept with --keep)."""
+        with open(os.path.join(self.folder, "samples.tsv"), "a") as f:
+            f.write(f"{figure}\t{key}\t{pressed:.4f}\t{effect:.4f}\t{(effect - pressed) * 1000:.1f}\t{what}\n")
+
+    def key_row(self, figure, ms, aim_ms):
+        self.row(figure, f"{ms:.0f} ms", f"≤ {aim_ms:.0f} ms", ms <= aim_ms)
+
+    def note(self, text):
+        self.notes.append(text)
+
+    def panel_alive(self):
+        return self.panel is not None and self.panel.poll() is None
+
+    def wait_until(self, condition, timeout, step=0.005):
+        deadline = time.monotonic() + timeout
+        while True:
+            if self.x and self.x.watching:
+                self.x.drain()
+            self.logs.update()
+            result = condition()
+            if result:
+                return result
+            if time.monotonic() >= deadline or not self.panel_alive():
+                return None
+            time.sleep(step)
+
+    # ---- set-up
+
+    def check_inputs(self):
+        missing = [p for p in (self.panel_exe, self.sim_exe) if not os.access(p, os.X_OK)]
+        if missing:
+            raise BenchError("not built: " + ", ".join(missing))
+        if not os.path.isdir(self.wave_dir) or not any(n.endswith(".wav") for n in os.listdir(self.wave_dir)):
+            raise BenchError(f"no clips in {self.wave_dir}: build with the clips on (TALVARO_BUILD_CLIPS=ON)")
+        for tool in ("Xvfb",):
+            if shutil.which(tool) is None:
+                raise BenchError(tool + " is not installed (scripts/install-deps.sh)")
+
+    def start(self):
+        self.folder = tempfile.mkdtemp(prefix="talvaro-bench-")
+        self.logs = Logs(self.folder)
+        with open(os.path.join(self.folder, "TALVARO.CFG"), "wb") as f:
+            f.write("".join(line + "\r\n" for line in CONFIG_LINES).encode())
+
+        self.xvfb, display = start_xvfb(self.folder)
+        self.display = display
+        env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "XAUTHORITY")}
+        env["DISPLAY"] = display
+        env["SDL_VIDEODRIVER"] = "x11"
+        self.env = env
+        try:
+            self.x = X11(display)
+            self.keys = self.x
+            self.key_method = "XTEST through libXtst (the request xdotool makes), timed around the request and XSync"
+        except (OSError, BenchError) as error:
+            self.x = None
+            self.keys = XdotoolKeys(env)
+            self.key_method = f"the xdotool command (libX11/libXtst not usable: {error}); times include starting it"
+
+        link = os.path.join(self.folder, "COM1")
+        control = os.path.join(self.folder, "sim.ctl")
+        sim_err = open(os.path.join(self.folder, "sim.err"), "wb")
+        self.sim = subprocess.Popen(
+            [self.sim_exe, "--link", link, "--log", os.path.join(self.folder, "sim.log"), "--control", control],
+            stdout=subprocess.DEVNULL,
+            stderr=sim_err,
+            start_new_session=True,
+        )
+        sim_err.close()
+        deadline = time.monotonic() + 10
+        while not os.path.lexists(link):
+            if time.monotonic() > deadline or self.sim.poll() is not None:
+                raise BenchError("the simulator did not make its link (see sim.err)")
+            time.sleep(0.01)
+        self.control_fd = os.open(control, os.O_WRONLY | os.O_NONBLOCK)
+        self.align_sim_clock("start")
+
+    def align_sim_clock(self, label):
+        """Writes comment lines into the simulator's control FIFO at known
+        times; the simulator logs each with its own stamp when it reads it.
+        Its zero is at most 1 ms (its stamps' truncation) after the latest
+        write time less its stamp."""
+        marks = {}
+        for i in range(8):
+            text = f"# bench clock {label} {i}"
+            marks[text] = time.monotonic()
+            os.write(self.control_fd, (text + "\n").encode())
+            time.sleep(0.02)
+        deadline = time.monotonic() + 5
+        seen = {}
+        while time.monotonic() < deadline and len(seen) < len(marks):
+            self.logs.update()
+            for seconds, text in self.logs.controls:
+                if text in marks:
+                    seen[text] = seconds
+            time.sleep(0.01)
+        if not seen:
+            raise BenchError("the simulator logged none of the clock marks")
+        estimates = [marks[t] - s for t, s in seen.items()]
+        zero = max(estimates)
+        if self.logs.sim_start is None:
+            self.logs.sim_start = zero
+        return zero, (zero - min(estimates))
+
+    def start_panel(self):
+        out = open(os.path.join(self.folder, "panel.out"), "wb")
+        if self.x:
+            self.x.watch_maps()
+        self.t_process_start = time.monotonic()
+        self.panel = subprocess.Popen(
+            [self.panel_exe], cwd=self.folder, env=self.env, stdout=out, stderr=subprocess.STDOUT
+        )
+        out.close()
+
+    # ---- figures
+
+    def measure_startup(self):
+        t0 = self.t_process_start
+        window = None
+        if self.x:
+            found = self.x.wait_window(WINDOW_NAME_PART, t0 + 30, self.panel_alive)
+            if found:
+                self.t_window, window = found
+        else:
+            deadline = t0 + 30
+            while time.monotonic() < deadline and self.panel_alive():
+                result = subprocess.run(
+                    ["xdotool", "search", "--onlyvisible", "--name", WINDOW_NAME_PART.decode()],
+                    env=self.env, capture_output=True, text=True,
+                )
+                if result.returncode == 0 and result.stdout.split():
+                    self.t_window, window = time.monotonic(), int(result.stdout.split()[0])
+                    break
+                time.sleep(0.01)
+        self.window = window
+        if window is None:
+            self.row("Start-up: process start to window shown", "n/a (no window)", "≤ 1000 ms", False)
+        else:
+            ms = (self.t_window - t0) * 1000
+            self.row("Start-up: process start to window shown", f"{ms:.0f} ms", "≤ 1000 ms", ms <= 1000)
+
+        first_lm = self.wait_until(lambda: self.logs.lm_times()[:1], 40)
+        if not first_lm:
+            self.row("Start-up: process start to first LM", "n/a (no LM sent)", "—")
+            self.note("No \"LM\" reached the simulator: the poll cycle is not built in yet, or the port did not open.")
+            self.t_first_lm = None
+            return
+        self.t_first_lm = first_lm[0]
+        total_ms = (self.t_first_lm - t0) * 1000
+        before = [c for c in self.logs.clips if c.when <= self.t_first_lm]
+        lengths = [self.clip_seconds(c) for c in before]
+        clip_ms = sum(l for l in lengths if l) * 1000
+        unknown = sum(1 for l in lengths if l is None)
+        self.row("Start-up: process start to first LM", f"{total_ms:.0f} ms", "—")
+        self.row(
+            f"Start-up: of which clips ({len(before)} clips, WAV lengths)",
+            f"{clip_ms:.0f} ms" + (f" ({unknown} unreadable)" if unknown else ""),
+            "—",
+        )
+        rest = total_ms - clip_ms
+        self.row("Start-up: first LM less clip time", f"{rest:.0f} ms", "≤ 1000 ms", rest <= 1000)
+        # How much longer a waiting clip holds the program than its recording.
+        overheads = []
+        for a, b in zip(before, before[1:]):
+            length = self.clip_seconds(a)
+            if a.wait and length is not None:
+                overheads.append((b.when - a.when - length) * 1000)
+        if overheads:
+            self.startup_clip_overhead = median(overheads)
+            self.row(
+                "Clip hold beyond its recording (start-up, median)",
+                f"{self.startup_clip_overhead:.1f} ms (n={len(overheads)})",
+                "—",
+            )
+
+    def wait_connected(self):
+        found = self.wait_until(lambda: [c for c in self.logs.clips if c.name.startswith("connected")], 40)
+        self.connected = bool(found)
+        if not self.connected:
+            self.note("The panel never played \"connected\": no reply was read, so no key was pressed "
+                      "(a key before the first reply ends the program).")
+        return self.connected
+
+    def focus_window(self):
+        if self.x and self.window:
+            shown = self.x.shown_windows(WINDOW_NAME_PART)
+            self.x.stop_watching()
+            live = [w for when, w, there in shown if there]
+            if len(shown) > 1:
+                times = ", ".join(f"{(when - self.t_process_start) * 1000:.0f}" for when, _, _ in shown)
+                gone = sum(1 for _, _, there in shown if not there)
+                self.note(f"The panel's window was mapped {len(shown)} times before the first key, at {times} ms "
+                          f"after process start ({gone} of these windows destroyed since).")
+            if live:
+                self.window = live[-1]
+            self.x.focus(self.window)
+        elif self.window:
+            subprocess.run(["xdotool", "windowfocus", str(self.window)], env=self.env, check=False)
+
+    def measure_idle(self):
+        seconds = self.args.idle
+        time.sleep(1.0)
+        pid = self.panel.pid
+        cpu0 = read_proc_times(pid)
+        threads0 = thread_times(pid)
+        server0 = read_proc_times(self.xvfb.pid)
+        switches0 = context_switches(pid)
+        t0 = time.monotonic()
+        time.sleep(seconds)
+        cpu1 = read_proc_times(pid)
+        threads1 = thread_times(pid)
+        server1 = read_proc_times(self.xvfb.pid)
+        switches1 = context_switches(pid)
+        t1 = time.monotonic()
+        rss = read_status_kb(pid, "VmRSS")
+        rss_anon = read_status_kb(pid, "RssAnon")
+        rss_file = read_status_kb(pid, "RssFile")
+        self.logs.update()
+        elapsed = t1 - t0
+        percent = (cpu1 - cpu0) / elapsed * 100
+        self.row(f"Idle: processor time over {elapsed:.0f} s (one core)", f"{percent:.2f} %", "< 0.5 %", percent < 0.5)
+        by_thread = []
+        for tid, (name, seconds_used) in threads1.items():
+            used = seconds_used - threads0.get(tid, (name, 0.0))[1]
+            if used > 0:
+                by_thread.append((used, name))
+        by_thread.sort(reverse=True)
+        if by_thread:
+            self.row("Idle: processor time by thread", ", ".join(f"{n} {u / elapsed * 100:.2f} %" for u, n in by_thread), "—")
+        self.row("Idle: X server's processor time (draws the panel)", f"{(server1 - server0) / elapsed * 100:.2f} %", "—")
+        self.row("Idle: resident memory (VmRSS)", f"{rss / 1024:.1f} MB", "< 60 MB", rss / 1024 < 60)
+        if rss_anon is not None and rss_file is not None:
+            self.row("Idle: of which anonymous / mapped files", f"{rss_anon / 1024:.1f} / {rss_file / 1024:.1f} MB", "—")
+        self.row("Idle: thread wake-ups (context switches)", f"{(switches1 - switches0) / elapsed:.1f} /s", "—")
+        self.note(f"Processor time has the kernel's tick resolution (1/{os.sysconf('SC_CLK_TCK')} s): "
+                  f"{1 / os.sysconf('SC_CLK_TCK') / elapsed * 100:.3f} % over this window.")
+
+        lms = [t for t in self.logs.lm_times() if t0 <= t <= t1]
+        gaps = [(b - a) * 1000 for a, b in zip(lms, lms[1:])]
+        if len(gaps) < 2:
+            self.row("Poll period (LM to LM, idle)", "n/a (no LM while idle)", f"{POLL_DESIGN_MS:.0f} ms")
+            return
+        med, p99 = median(gaps), percentile(gaps, 0.99)
+        self.row(
+            f"Poll period, median (n={len(gaps)})",
+            f"{med:.1f} ms",
+            f"{POLL_DESIGN_MS:.0f} ms ± 5 %",
+            abs(med - POLL_DESIGN_MS) <= POLL_DESIGN_MS * 0.05,
+        )
+        self.row("Poll period, 99th percentile", f"{p99:.1f} ms", f"≤ {POLL_DESIGN_MS * 1.1:.0f} ms", p99 <= POLL_DESIGN_MS * 1.1)
+        self.row("Poll period, shortest / longest", f"{min(gaps):.1f} / {max(gaps):.1f} ms", "—")
+
+    def effects_after(self, t):
+        clips = [c for c in self.logs.clips if c.when >= t - 0.001]
+        commands = [c for c in self.logs.command_list() if c.when >= t - 0.001 and c.text != "LM"]
+        return clips, commands
+
+    def wait_idle(self, t_key, timeout=10.0):
+        """Waits until the key pressed at t_key has been handled: something of
+        it has happened (a clip or a command) and an "LM" followed the last of
+        it, which the poll cycle sends only with no key waiting."""
+
+        def settled():
+            clips, commands = self.effects_after(t_key)
+            if not clips and not commands:
+                return False
+            last = max([c.when for c in clips] + [c.when for c in commands])
+            return any(t > last for t in self.logs.lm_times())
+
+        return self.wait_until(settled, timeout, 0.01)
+
+    def phases(self, count):
+        """Waits before each press, one in each of count equal slices of the
+        300 ms poll cycle, in random order: the presses cover every point of
+        the cycle evenly."""
+        slices = list(range(count))
+        self.rng.shuffle(slices)
+        return [(k + self.rng.random()) / count * POLL_DESIGN_MS / 1000 for k in slices]
+
+    def measure_key_to_voice(self):
+        count = self.args.keys
+        latencies, spans, wrong, lost = [], [], 0, 0
+        by_key = {"digit": [], "M": []}
+        # Each kind of key covers the poll cycle evenly on its own.
+        phases = {"digit": self.phases((count + 1) // 2), "M": self.phases(count // 2)}
+        for i in range(count):
+            if i % 2 == 0:
+                digit = str(1 + (i // 2) % 9)
+                key, expected, kind = digit, digit + ".wav", "digit"
+            else:
+                key, expected, kind = "m", "s.wav", "M"
+            time.sleep(phases[kind][i // 2])
+            before, after = self.keys.press(key)
+            spans.append((after - before) * 1000)
+            first = self.wait_until(lambda: [c for c in self.logs.clips if c.when >= before - 0.001][:1], 5)
+            if not first:
+                lost += 1
+                continue
+            clip = first[0]
+            if clip.name != expected:
+                wrong += 1
+            latency = (clip.when - before) * 1000
+            latencies.append(latency)
+            self.sample("voice", key, before, clip.when, clip.name)
+            by_key[kind].append(latency)
+            self.wait_idle(before)
+            if kind == "digit":
+                # Enter tunes the typed digit, so the entries never grow.
+                t_enter, _ = self.keys.press("Return")
+                self.wait_idle(t_enter)
+        if not latencies:
+            self.row("Key to voice", "n/a (no clip followed a key)", f"≤ {KEY_P99_AIM_MS:.0f} ms")
+            return
+        med, p99 = median(latencies), percentile(latencies, 0.99)
+        self.key_row(f"Key to voice, median (n={len(latencies)})", med, KEY_MEDIAN_AIM_MS)
+        self.key_row("Key to voice, 99th percentile", p99, KEY_P99_AIM_MS)
+        for kind, values in by_key.items():
+            if values:
+                self.row(f"Key to voice, {kind} keys: median / max", f"{median(values):.0f} / {max(values):.0f} ms", "—")
+        self.row("Key press request (before to after XSync), median", f"{median(spans):.2f} ms", "—")
+        if wrong or lost:
+            self.note(f"Key to voice: {wrong} keys began with another clip than expected, {lost} keys gave no clip in 5 s.")
+        self.voice_median = med
+
+    def measure_key_to_wire(self):
+        count = self.args.wire_keys
+        results = {"F1": [], "Up": []}
+        net_f1 = []
+        wrong = lost = 0
+        phases = {"F1": self.phases(count), "Up": self.phases(count)}
+        for i in range(2 * count):
+            key, prefix = ("F1", "MD") if i % 2 == 0 else ("Up", "VA")
+            time.sleep(phases[key][i // 2])
+            before, _ = self.keys.press(key)
+            found = self.wait_until(lambda: self.effects_after(before)[1][:1], 5)
+            if not found:
+                lost += 1
+                self.wait_idle(before)
+                continue
+            command = found[0]
+            if not command.text.startswith(prefix):
+                wrong += 1
+            latency = (command.when - before) * 1000
+            results[key].append(latency)
+            self.sample("wire", key, before, command.when, command.text)
+            if key == "F1":
+                clips = [c for c in self.logs.clips if before - 0.001 <= c.when <= command.when]
+                lengths = [self.clip_seconds(c) for c in clips]
+                if clips and all(l is not None for l in lengths):
+                    net_f1.append(latency - sum(lengths) * 1000)
+            self.wait_idle(before)
+        up, f1 = results["Up"], results["F1"]
+        if up:
+            self.key_row(f"Key to wire, Up → VA, median (n={len(up)})", median(up), KEY_MEDIAN_AIM_MS)
+            self.key_row("Key to wire, Up → VA, 99th percentile", percentile(up, 0.99), KEY_P99_AIM_MS)
+        if f1:
+            self.row(f"Key to wire, F1 → MD1 (clip \"FM\" first), median (n={len(f1)})", f"{median(f1):.0f} ms", "—")
+            self.row("Key to wire, F1 → MD1, 99th percentile", f"{percentile(f1, 0.99):.0f} ms", "—")
+        if net_f1:
+            self.key_row("Key to wire, F1 less its clip, median", median(net_f1), KEY_MEDIAN_AIM_MS)
+            self.key_row("Key to wire, F1 less its clip, 99th percentile", percentile(net_f1, 0.99), KEY_P99_AIM_MS)
+        if not up and not f1:
+            self.row("Key to wire", "n/a (no command followed a key)", f"≤ {KEY_P99_AIM_MS:.0f} ms")
+        if wrong or lost:
+            self.note(f"Key to wire: {wrong} keys were followed by another command than expected, "
+                      f"{lost} keys by none within 5 s.")
+
+    def audio_buffer(self):
+        source = os.path.join(ROOT, "src", "platform", "sdl", "sdl_audio.cpp")
+        try:
+            with open(source) as f:
+                text = f.read()
+            frames = int(re.search(r"device_buffer_frames\s*=\s*(\d+)", text).group(1))
+            rate = int(re.search(r"device_rate\s*=\s*(\d+)", text).group(1))
+        except (OSError, AttributeError):
+            self.row("Audio output buffer (SDL backend)", "n/a (not found in sdl_audio.cpp)", "—")
+            return
+        self.row("Audio output buffer (SDL backend)", f"{frames} frames at {rate} Hz = {frames / rate * 1000:.1f} ms", "—")
+        self.note(f"With a real audio device a clip is heard up to one output buffer ({frames / rate * 1000:.1f} ms) "
+                  "after the clip record's stamp; this machine has no audio device, so the backend sleeps "
+                  "for each waiting clip's length instead (same timing less the device latency).")
+
+    def stop(self):
+        if self.panel is not None and self.panel.poll() is None:
+            stop_process(self.panel, "panel", grace=10)
+            if self.logs is not None and self.logs.sim_start is not None:
+                self.logs.update()
+                sent_ex = any(text == "EX" for _, text in self.logs.commands)
+                self.shutdown_text = f"exit code {self.panel.returncode}, " + ("EX sent" if sent_ex else "no EX seen")
+        if self.x:
+            self.x.close()
+        if self.control_fd is not None:
+            os.close(self.control_fd)
+            self.control_fd = None
+        stop_process(self.sim, "simulator")
+        stop_process(self.xvfb, "Xvfb")
+        if self.folder and not self.args.keep:
+            shutil.rmtree(self.folder, ignore_errors=True)
+
+    def step(self, measure):
+        """Runs one measurement while the panel runs; a panel that has ended
+        leaves the figures measured so far and a note."""
+        if not self.panel_alive():
+            return False
+        try:
+            measure()
+        except OSError as error:  # its /proc entries went away
+            if self.panel_alive():
+                raise
+            del error
+        if not self.panel_alive():
+            self.note(f"The panel ended during the benchmark (exit code {self.panel.returncode}); "
+                      "figures after that point are missing. Run with --keep and see panel.out.")
+            return False
+        return True
+
+    def run(self):
+        self.load_start = load_average()
+        self.check_inputs()
+        self.start()
+        self.start_panel()
+        if self.step(self.measure_startup) and self.step(self.wait_connected) and self.connected:
+            self.focus_window()
+            if self.step(self.measure_idle) and self.step(self.measure_key_to_voice):
+                self.step(self.measure_key_to_wire)
+            self.note("99th percentiles are nearest-rank: with fewer than 100 samples that is the largest one.")
+            _, spread = self.align_sim_clock("end")
+            self.note(f"Simulator clock aligned through its control FIFO; the estimate of its zero "
+                      f"drew {spread * 1000:.2f} ms of spread between marks, and stamps are whole milliseconds.")
+        elif not self.connected:
+            self.step(self.measure_idle)
+        self.audio_buffer()
+        self.load_end = load_average()
+
+
+# ---------------------------------------------------------------- report
+
+
+def load_average():
+    """The one-minute load average: other work competing for the processors."""
+    try:
+        with open("/proc/loadavg") as f:
+            return float(f.read().split()[0])
+    except (OSError, ValueError, IndexError):
+        return None
+
+
+def machine_lines(bench):
+    model = "unknown"
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    model = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    return [
+        f"Date: {datetime.datetime.now().astimezone().strftime('%Y-%m-%d %H:%M %Z')}",
+        f"Processors (nproc): {os.cpu_count()}",
+        f"CPU model: {model}",
+        f"Kernel: {platform.system()} {platform.release()}",
+        f"Python: {platform.python_version()}",
+        f"Load average (1 min) at start / end of the run: {bench.load_start} / {bench.load_end}",
+    ]
+
+
+def build_commit(build):
+    """The commit of the sources the build folder was configured from."""
+    source = None
+    try:
+        with open(os.path.join(build, "CMakeCache.txt")) as f:
+            for line in f:
+                if line.startswith("CMAKE_HOME_DIRECTORY:"):
+                    source = line.split("=", 1)[1].strip()
+    except OSError:
+        pass
+    if not source:
+        return "unknown"
+    try:
+        commit = subprocess.run(["git", "-C", source, "rev-parse", "--short", "HEAD"], capture_output=True,
+                                text=True, check=True).stdout.strip()
+        changed = subprocess.run(["git", "-C", source, "diff", "--quiet", "HEAD"]).returncode != 0
+    except (OSError, subprocess.CalledProcessError):
+        return "unknown"
+    return f"{commit}{' with local changes' if changed else ''} ({source})"
+
+
+def print_table(rows):
+    headers = ("Figure", "Value", "Aim", "Met")
+    widths = [max(len(h), *(len(r[i]) for r in rows)) for i, h in enumerate(headers)]
+    line = "  ".join(h.ljust(w) for h, w in zip(headers, widths))
+    print(line)
+    print("  ".join("-" * w for w in widths))
+    for r in rows:
+        print("  ".join(c.ljust(w) for c, w in zip(r, widths)))
+
+
+def markdown(bench, machine):
+    out = ["## Figures", ""]
+    out += [f"- {line}" for line in machine]
+    out += [f"- Build: {bench.args.build}, sources at commit {build_commit(bench.args.build)}", f"- Key presses: {bench.key_method}", ""]
+    out += ["| Figure | Value | Aim | Met |", "|---|---|---|---|"]
+    out += [f"| {a} | {b} | {c} | {d} |" for a, b, c, d in bench.rows]
+    out += [""]
+    out += [f"- {n}" for n in bench.notes]
+    return "\n".join(out) + "\n"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=os.path.join(ROOT, "build"), help="build folder (default: build)")
+    parser.add_argument("--keys", type=int, default=60, help="keys for key to voice (default 60)")
+    parser.add_argument("--wire-keys", type=int, default=50, help="presses of each of F1 and Up (default 50)")
+    parser.add_argument("--idle", type=float, default=60.0, help="seconds of idle polling (default 60)")
+    parser.add_argument("--seed", type=int, default=1, help="seed of the key timing (default 1)")
+    parser.add_argument("--markdown", help="also write the figures as Markdown to this file")
+    parser.add_argument("--keep", action="store_true", help="keep the temporary folder and its logs")
+    args = parser.parse_args()
+
+    bench = Bench(args)
+    bench.shutdown_text = None
+    bench.load_start = bench.load_end = None
+
+    def on_signal(number, frame):
+        raise KeyboardInterrupt
+
+    signal.signal(signal.SIGTERM, on_signal)
+    try:
+        bench.run()
+    except BenchError as error:
+        print(f"run-bench: {error}", file=sys.stderr)
+        return 2
+    except KeyboardInterrupt:
+        print("run-bench: interrupted", file=sys.stderr)
+        return 130
+    finally:
+        bench.stop()
+        if args.keep and bench.folder:
+            print(f"Logs kept in {bench.folder}", file=sys.stderr)
+
+    if bench.shutdown_text:
+        bench.note("Panel shutdown on SIGTERM: " + bench.shutdown_text + ".")
+    machine = machine_lines(bench)
+    print()
+    for line in machine:
+        print(line)
+    print(f"Build: {args.build}, sources at commit {build_commit(args.build)}")
+    print(f"Key presses: {bench.key_method}")
+    print()
+    print_table(bench.rows)
+    print()
+    for n in bench.notes:
+        print("- " + n)
+    if args.markdown:
+        with open(args.markdown, "w") as f:
+            f.write(markdown(bench, machine))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
