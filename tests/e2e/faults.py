@@ -35,10 +35,10 @@ LEVEL_REPLY = re.compile(r"^RX= LM[ %]\d{3}$")
 READ_BACK = re.compile(r"RF(\d{10})")
 
 # Processor time the panel may use while it only polls, in seconds per 10 s
-# of wall time. Polling a healthy receiver costs it about 0.2 s per 10 s (a
-# 100 ms timer and the level bar redrawn), a dead line less; a loop spinning
-# on a hung-up or noisy line would take a whole core, 10 s per 10 s. The
-# limit sits well above the first and far below the second.
+# of wall time. Polling costs it well under 0.2 s per 10 s (a 100 ms timer,
+# the level bar redrawn), a dead line less; a loop spinning on a hung-up or
+# noisy line would take a whole core, 10 s per 10 s. The limit sits well
+# above the first and far below the second.
 IDLE_CPU_LIMIT = 0.5
 
 
