@@ -81,6 +81,7 @@ class Mark:
 
     commands: int
     clips: int
+    debug: int = 0  # lines of the debug log
 
 
 class Image:
@@ -502,13 +503,26 @@ class Panel:
         unless asked for."""
         return [clip.name for clip in self.clip_records(since) if pauses or clip.name != "shdel"]
 
-    def debug_log(self):
-        """The lines of debug1.dat. The program writes it through a buffer,
-        so it is complete only once the program has ended."""
-        return self.file_lines("debug1.dat")
+    def debug_log(self, since=None):
+        """The lines of debug1.dat (since the mark). The program writes each
+        line through to the file, so the log can be followed while it runs:
+        it is the panel's own record of what it sent and heard, also when
+        nothing reaches the simulator any more."""
+        lines = self.file_lines("debug1.dat")
+        return lines[since.debug :] if since is not None else lines
 
     def mark(self):
-        return Mark(len(self.sim_commands()), len(self.clip_records()))
+        return Mark(len(self.sim_commands()), len(self.clip_records()), len(self.debug_log()))
+
+    def cpu_seconds(self):
+        """Processor time the panel has used so far (user and system), from
+        /proc/PID/stat."""
+        with open("/proc/%d/stat" % self.process.pid, "rb") as file:
+            stat = file.read().decode("latin-1")
+        # The fields after the command name, which is in parentheses and may
+        # hold blanks: state is the first, utime the 12th, stime the 13th.
+        fields = stat[stat.rindex(")") + 2 :].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
     def screenshot(self):
         """The window's pixels (client area: there is no window manager)."""
@@ -669,6 +683,16 @@ class Panel:
         """Waits for count level polls ("LM") since the mark: the poll cycle
         has gone round that many times."""
         self.wait_command("LM", since, count, timeout)
+
+    def wait_debug(self, line, since=None, count=1, timeout=DEFAULT_TIMEOUT):
+        """Waits until the debug log holds the line count times since the
+        mark (e.g. "TX= LM": the panel has polled, whether or not the line
+        carried it)."""
+        self.wait_for(
+            lambda: self.debug_log(since).count(line) >= count,
+            what="%r in the debug log (%d times)" % (line, count),
+            timeout=timeout,
+        )
 
     def wait_connected(self, timeout=60):
         """Waits until the panel has heard the receiver ("connected") and
