@@ -1,8 +1,8 @@
 #pragma once
 // A receiver at the far end of port 1 that answers each command the panel
-// sends with scripted lines, each arriving a number of port polls after the
-// previous one, so that exchanges spread over several receives (bank
-// listings, the bank size check) can be scripted.
+// sends with scripted lines, each arriving some port polls after the previous
+// one (the receiver's time, since the fake clips take none), so that
+// exchanges spread over several receives can be scripted.
 
 #include <algorithm>
 #include <deque>
@@ -20,16 +20,15 @@ class ScriptedReceiver final : public SerialDevice {
  public:
   struct Answer {
     std::string bytes;
-    int polls_after = 0;  // the receiver's time, since the fake clips take none
+    int polls_after = 0;
   };
   // Given one command (without its CR), the lines the receiver sends back.
   using Script = std::function<std::vector<Answer>(const std::string& command)>;
   struct Record {
     std::vector<std::string> commands;
     std::deque<std::pair<std::string, long>> pending;  // bytes, poll count at arrival
-    std::string arrived;
-    long clock = 0;
-    long last_arrival = 0;
+    std::string arrived, line;
+    long clock = 0, last_arrival = 0;
   };
 
   // Puts a receiver running this script on port 1 of the context.
@@ -55,17 +54,14 @@ class ScriptedReceiver final : public SerialDevice {
     return static_cast<int>(count);
   }
   int write(const char* bytes, int count) override {
-    for (const char c : std::string(bytes, static_cast<std::size_t>(count))) {
-      if (c != '\r') {
-        line_.push_back(c);
-        continue;
-      }
-      r_->commands.push_back(line_);
-      for (auto& answer : script_(line_)) {
+    r_->line.append(bytes, static_cast<std::size_t>(count));
+    for (auto end = r_->line.find('\r'); end != std::string::npos; end = r_->line.find('\r')) {
+      r_->commands.push_back(r_->line.substr(0, end));
+      r_->line.erase(0, end + 1);
+      for (auto& answer : script_(r_->commands.back())) {
         r_->last_arrival = std::max(r_->clock, r_->last_arrival) + answer.polls_after;
         r_->pending.emplace_back(std::move(answer.bytes), r_->last_arrival);
       }
-      line_.clear();
     }
     return count;
   }
@@ -73,16 +69,13 @@ class ScriptedReceiver final : public SerialDevice {
  private:
   // Moves the lines whose time has come to the bytes that can be read.
   std::string& deliver() {
-    while (!r_->pending.empty() && r_->pending.front().second <= r_->clock) {
+    for (; !r_->pending.empty() && r_->pending.front().second <= r_->clock; r_->pending.pop_front())
       r_->arrived += r_->pending.front().first;
-      r_->pending.pop_front();
-    }
     return r_->arrived;
   }
 
   std::shared_ptr<Record> r_;
   Script script_;
-  std::string line_;
 };
 
 }  // namespace talvaro::testing
