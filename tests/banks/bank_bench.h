@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -14,9 +15,9 @@
 
 namespace talvaro::testing {
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
+using Entries = std::vector<std::pair<std::string, std::string>>;  // frequency, label
 
-// The bytes of a bank file: header, entries (frequency, label), end marker.
+// The bytes of a bank file: header, entries, end marker.
 inline std::string bank_file(const std::string& name, const std::string& mode, const std::string& step,
                              const Entries& entries) {
   std::string bytes = name + "\r\n" + mode + "\r\n" + step + "\r\n \r\n";
@@ -35,19 +36,15 @@ struct BankBench : Bench {
   BankBench() {
     make_clips();
     prime_state();
-    st.running = 1;
-    st.connection_state = 1;
-    st.status_text = ">";
-    st.com_port = 1;
+    st.running = st.connection_state = st.com_port = st.frequency_entry_fresh = 1;
+    st.scan_voice_enabled = st.pass_list_count = 1;
     EXPECT_EQ(open_port(*cx, 1, 9600), 1);
+    st.status_text = ">";
     st.frequency_text = "145";
     st.mode_text = "FM";
     st.step_text = "12.5";
     st.bank_file_name = "bank00.dat";
-    st.frequency_entry_fresh = 1;
     st.scanned_bank_text = "X";
-    st.scan_voice_enabled = 1;
-    st.pass_list_count = 1;
   }
   // Runs a bank operation on the typed bank number.
   void run(void (*operation)(Context&), const std::string& number) {
@@ -64,10 +61,9 @@ struct BankBench : Bench {
     audio.plays.clear();
     take_commands();
   }
-  int pauses() const {
-    int count = 0;
-    for (const auto& name : audio.spoken(true)) count += name == "shdel" ? 1 : 0;
-    return count;
+  long pauses() const {
+    const auto all = audio.spoken(true);
+    return std::count(all.begin(), all.end(), "shdel");
   }
 };
 

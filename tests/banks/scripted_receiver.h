@@ -1,7 +1,8 @@
 #pragma once
 // A receiver at the far end of port 1 that answers each command the panel
-// sends, one reply line per read, so that exchanges spread over several
-// receives (bank listings, the bank size check) can be scripted.
+// sends with scripted lines, each arriving some port polls after the previous
+// one (the receiver's time, since the fake clips take none), so that
+// exchanges spread over several receives can be scripted.
 
 #include <algorithm>
 #include <deque>
@@ -19,26 +20,16 @@ class ScriptedReceiver final : public SerialDevice {
  public:
   struct Answer {
     std::string bytes;
-    // Port polls (waiting-byte counts) after the previous line before this
-    // one arrives: the receiver's time, since the fake clips take none.
     int polls_after = 0;
   };
   // Given one command (without its CR), the lines the receiver sends back.
   using Script = std::function<std::vector<Answer>(const std::string& command)>;
-
   struct Record {
     std::vector<std::string> commands;
-    struct Pending {
-      std::string bytes;
-      long arrival = 0;
-    };
-    std::deque<Pending> pending;
-    long clock = 0;
-    long last_arrival = 0;
+    std::deque<std::pair<std::string, long>> pending;  // bytes, poll count at arrival
+    std::string arrived, line;
+    long clock = 0, last_arrival = 0;
   };
-
-  ScriptedReceiver(std::shared_ptr<Record> record, Script script)
-      : record_(std::move(record)), script_(std::move(script)) {}
 
   // Puts a receiver running this script on port 1 of the context.
   static std::shared_ptr<Record> install(Context& cx, Script script) {
@@ -47,58 +38,44 @@ class ScriptedReceiver final : public SerialDevice {
     cx.st.com_port = 1;
     return record;
   }
+  ScriptedReceiver(std::shared_ptr<Record> record, Script script) : r_(std::move(record)), script_(std::move(script)) {}
 
   bool set_line_format(int, int, int) override { return true; }
   void set_read_timeouts(int) override {}
-  // Every poll moves the receiver's time on by one step.
   int bytes_waiting() override {
-    ++record_->clock;
-    return static_cast<int>(arrived().size());
+    ++r_->clock;
+    return static_cast<int>(deliver().size());
   }
   int read(char* buffer, int max_count) override {
-    const std::string bytes = arrived().substr(0, static_cast<std::size_t>(std::max(max_count, 0)));
-    std::copy(bytes.begin(), bytes.end(), buffer);
-    std::size_t left = bytes.size();
-    while (left > 0) {
-      auto& first = record_->pending.front();
-      const std::size_t taken = std::min(left, first.bytes.size());
-      first.bytes.erase(0, taken);
-      left -= taken;
-      if (first.bytes.empty()) record_->pending.pop_front();
-    }
-    return static_cast<int>(bytes.size());
+    std::string& bytes = deliver();
+    const auto count = std::min(bytes.size(), static_cast<std::size_t>(std::max(max_count, 0)));
+    std::copy_n(bytes.begin(), count, buffer);
+    bytes.erase(0, count);
+    return static_cast<int>(count);
   }
   int write(const char* bytes, int count) override {
-    for (int i = 0; i < count; ++i) {
-      if (bytes[i] != '\r') {
-        line_.push_back(bytes[i]);
-        continue;
+    r_->line.append(bytes, static_cast<std::size_t>(count));
+    for (auto end = r_->line.find('\r'); end != std::string::npos; end = r_->line.find('\r')) {
+      r_->commands.push_back(r_->line.substr(0, end));
+      r_->line.erase(0, end + 1);
+      for (auto& answer : script_(r_->commands.back())) {
+        r_->last_arrival = std::max(r_->clock, r_->last_arrival) + answer.polls_after;
+        r_->pending.emplace_back(std::move(answer.bytes), r_->last_arrival);
       }
-      record_->commands.push_back(line_);
-      for (auto& answer : script_(line_)) {
-        const long arrival = std::max(record_->clock, record_->last_arrival) + answer.polls_after;
-        record_->last_arrival = arrival;
-        record_->pending.push_back({std::move(answer.bytes), arrival});
-      }
-      line_.clear();
     }
     return count;
   }
 
  private:
-  // The bytes that have arrived by now.
-  std::string arrived() const {
-    std::string bytes;
-    for (const auto& line : record_->pending) {
-      if (line.arrival > record_->clock) break;
-      bytes += line.bytes;
-    }
-    return bytes;
+  // Moves the lines whose time has come to the bytes that can be read.
+  std::string& deliver() {
+    for (; !r_->pending.empty() && r_->pending.front().second <= r_->clock; r_->pending.pop_front())
+      r_->arrived += r_->pending.front().first;
+    return r_->arrived;
   }
 
-  std::shared_ptr<Record> record_;
+  std::shared_ptr<Record> r_;
   Script script_;
-  std::string line_;
 };
 
 }  // namespace talvaro::testing

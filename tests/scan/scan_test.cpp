@@ -17,56 +17,46 @@ using testing::ScriptedReceiver;
 using Commands = std::vector<std::string>;
 using Answers = std::vector<ScriptedReceiver::Answer>;
 
-TEST(BankScan, StartsFromTheFirstEntryOfTheSelectedBank) {
+TEST(BankScan, StartsFromTheFirstEntryOfTheSelectedBankOnly) {
   BankBench bench;
   bench.write_file("bank05.dat", bank_file("bank05", "USB", "5", {{"14.2", "Net"}, {"7.1", " "}}));
   bench.run(select_bank, "05");
   step_entry(*bench.cx, true);
   bench.forget();
-  bench.st.entry_mode = 6;
   start_bank_scan(*bench.cx);
   EXPECT_EQ(bench.st.bank_scan_state, 2);
-  EXPECT_EQ(bench.st.bank_cell_index, 4);
-  EXPECT_EQ(bench.st.entry_mode, 0);
-  EXPECT_EQ(bench.st.frequency_text, "14.2");
   // No clip of its own; pauses only before the mode and the step.
   EXPECT_EQ(bench.audio.spoken_text(true), "shdel usb shdel");
   const Commands sent = bench.take_commands();
   ASSERT_GE(sent.size(), 2u);
   EXPECT_EQ(sent.front(), vfo_command("VA", "14.2"));
   EXPECT_EQ(sent.back(), step_command("5"));
-}
 
-TEST(BankScan, RefusesABankWithoutEntriesOrNotSelected) {
-  BankBench bench;
-  // The bank table as a failed selection of an empty bank leaves it.
-  bench.write_file("bank05.dat", bank_file("bank05", "FM", "12.5", {}));
-  bench.run(select_bank, "05");
+  // Refused: the table a failed selection of an empty bank leaves, and a
+  // selected bank replaced by another load (here a put).
+  bench.write_file("bank06.dat", bank_file("bank06", "FM", "12.5", {}));
+  bench.run(select_bank, "06");
   bench.st.bank_scan_state = 1;
   bench.forget();
   start_bank_scan(*bench.cx);
-  EXPECT_EQ(bench.audio.spoken_text(), "inv");
   EXPECT_EQ(bench.st.bank_scan_state, 1);
+  EXPECT_EQ(bench.audio.spoken_text(), "inv");
   EXPECT_TRUE(bench.take_commands().empty());
-
-  // A selected bank replaced by another load (here a put) is not scanned.
-  bench.write_file("bank06.dat", bank_file("bank06", "FM", "12.5", {{"145.5", " "}}));
-  bench.run(select_bank, "06");
-  bench.run(put_memory, "05");
+  bench.run(select_bank, "05");
+  bench.run(put_memory, "06");
   bench.forget();
   start_bank_scan(*bench.cx);
   EXPECT_EQ(bench.audio.spoken_text(), "inv");
   EXPECT_TRUE(bench.take_commands().empty());
 }
 
-// A receiver listing bank C: one line per poll after "MA".
+// A receiver listing a bank: one line per poll after "MA".
 ScriptedReceiver::Script listing(std::vector<std::string> lines) {
   return [lines](const std::string& command) {
     Answers answers;
     if (command == "LC1" || command.starts_with("MS")) answers.push_back({"\r\n", 0});
-    if (command.starts_with("MA")) {
+    if (command.starts_with("MA"))
       for (const auto& line : lines) answers.push_back({line + "\r\n", 1});
-    }
     return answers;
   };
 }
@@ -76,55 +66,46 @@ std::string channel_line(int channel, const std::string& rf, int mode) {
          " AT0 TMTEST        ";
 }
 
-TEST(ReceiverScan, StartTakesTheModeMostChannelsUse) {
-  BankBench bench;
-  auto receiver = ScriptedReceiver::install(
-      *bench.cx,
-      listing({channel_line(0, "0145500000", 1), channel_line(1, "0433075000", 2), channel_line(2, "0145600000", 2),
-               channel_line(3, "0145700000", 1), channel_line(4, "0145800000", 2), "MXC05 ---",
-               channel_line(6, "0145800000", 7), channel_line(7, "0145800000", 1), channel_line(8, "0145800000", 1)}));
-  bench.st.bank_number_text = "C";
-  bench.st.entry_mode = 8;
-  bench.st.scan_resume_delay = 5;
-  start_receiver_scan(*bench.cx);
-  EXPECT_EQ(receiver->commands, (Commands{"LC1", "MAC", "MSC", "MSC"}));
-  // Seven replies: modes 1, 2, 2, 1, 2, none, 7 (not counted). The last two
-  // lines came too late to count.
-  EXPECT_EQ(bench.st.mode_text, "AM");
-  EXPECT_EQ(bench.display.text_at(380, 80), "AM      ");
-  // The second reply gives the frequency shown.
-  EXPECT_EQ(bench.st.frequency_text, "433.075000");
-  EXPECT_EQ(bench.audio.spoken_text(), "am");
-  EXPECT_EQ(bench.st.scanned_bank_text, "C");
-  EXPECT_EQ(bench.st.scan_just_started, 1);
-  EXPECT_EQ(bench.st.scan_resume_delay, 0);
-  EXPECT_EQ(bench.st.receiver_scan_state, 1);
-  EXPECT_EQ(bench.st.entry_mode, 0);
-}
-
-TEST(ReceiverScan, TiesKeepTheEarlierModeAndSilenceKeepsTheCurrentOne) {
-  BankBench bench;
-  ScriptedReceiver::install(*bench.cx, listing({channel_line(0, "01455", 1), channel_line(1, "0433", 0)}));
-  bench.st.bank_number_text = "C";
-  start_receiver_scan(*bench.cx);
-  EXPECT_EQ(bench.st.mode_text, "WFM");
-  // Fewer than ten digits after "RF" is no frequency.
-  EXPECT_EQ(bench.st.frequency_text, "145");
-
-  // Nothing counted: the mode stays and is still announced; with scan
-  // announcements off the start says "scan" itself.
-  bench.forget();
-  auto receiver = ScriptedReceiver::install(*bench.cx, listing({}));
-  bench.st.mode_text = "USB";
-  bench.st.scan_voice_enabled = 0;
-  bench.st.bank_number_text = "";
-  start_receiver_scan(*bench.cx);
-  EXPECT_EQ(receiver->commands, (Commands{"LC1", "MA", "MS", "MS"}));
-  EXPECT_EQ(bench.st.mode_text, "USB");
-  EXPECT_EQ(bench.audio.spoken_text(), "usb scan");
-}
-
-TEST(ReceiverScan, AnArgumentThatIsNoBankLetterIsRefused) {
+TEST(ReceiverScan, StartTakesTheModeMostChannelsUseFromTheListingInTime) {
+  struct Case {
+    std::string bank, mode, frequency, spoken;
+    std::vector<std::string> listing;
+  };
+  const std::vector<Case> cases = {
+      // Seven replies in time: modes 1, 2, 2, 1, 2, none, 7 (not counted); the
+      // second gives the frequency shown.
+      {"C",
+       "AM",
+       "433.075000",
+       "am",
+       {channel_line(0, "0145500000", 1), channel_line(1, "0433075000", 2), channel_line(2, "0145600000", 2),
+        channel_line(3, "0145700000", 1), channel_line(4, "0145800000", 2), "MXC05 ---",
+        channel_line(6, "0145800000", 7), channel_line(7, "0145800000", 1), channel_line(8, "0145800000", 1)}},
+      // A tie keeps the earlier mode; fewer than ten digits after RF is no frequency.
+      {"C", "WFM", "145", "wfm", {channel_line(0, "01455", 1), channel_line(1, "0433", 0)}},
+      // Nothing counted: the mode stays and is still announced; with scan
+      // announcements off the start says "scan" itself.
+      {"", "USB", "145", "usb scan", {}},
+  };
+  for (const Case& c : cases) {
+    BankBench bench;
+    auto receiver = ScriptedReceiver::install(*bench.cx, listing(c.listing));
+    bench.st.bank_number_text = c.bank;
+    bench.st.mode_text = "USB";
+    bench.st.scan_voice_enabled = c.bank.empty() ? 0 : 1;
+    bench.st.entry_mode = 8;
+    bench.st.scan_resume_delay = 5;
+    start_receiver_scan(*bench.cx);
+    EXPECT_EQ(receiver->commands, (Commands{"LC1", "MA" + c.bank, "MS" + c.bank, "MS" + c.bank}));
+    EXPECT_EQ(bench.st.mode_text, c.mode);
+    EXPECT_EQ(bench.display.text_at(380, 80), c.mode + std::string(6, ' '));
+    EXPECT_EQ(bench.st.frequency_text, c.frequency);
+    EXPECT_EQ(bench.audio.spoken_text(), c.spoken);
+    EXPECT_EQ(bench.st.scanned_bank_text, c.bank);
+    EXPECT_EQ(bench.st.scan_just_started + bench.st.receiver_scan_state, 2);
+    EXPECT_EQ(bench.st.scan_resume_delay + bench.st.entry_mode, 0);
+  }
+  // A number is no bank letter.
   BankBench bench;
   bench.st.bank_number_text = "05";
   bench.st.entry_mode = 8;
@@ -135,50 +116,16 @@ TEST(ReceiverScan, AnArgumentThatIsNoBankLetterIsRefused) {
   EXPECT_TRUE(bench.take_commands().empty());
 }
 
-const std::string recall_a05 = "MR MXA05 MP0 RF0145500000 ST012500 AU0 MD1 AT0 TMREPEATER\r\n";
-const std::string recall_a07 = "MR MXA07 MP0 RF0433075000 ST012500 AU0 MD1 AT0 TM\r\n";
-
-TEST(ReceiverScan, PassedChannelsAreGivenBackWhenTheScanEnds) {
-  BankBench bench;
-  bench.st.receiver_scan_state = 3;
-  bench.st.frequency_text = "145.5";
-  bench.reply(recall_a05);
-  pass_channel(*bench.cx);
-  EXPECT_EQ(bench.take_commands(), (Commands{"MR", "MP1", "MS"}));
-  EXPECT_EQ(bench.st.pass_list[1], "A05");
-  bench.reply(recall_a07);
-  pass_channel(*bench.cx);
-  EXPECT_EQ(bench.st.pass_list_count, 3);
-  EXPECT_EQ(bench.audio.spoken_text(), "pass pass");
-  bench.forget();
-
-  exit_scan(*bench.cx);
-  const Commands sent = bench.take_commands();
-  ASSERT_GE(sent.size(), 5u);
-  EXPECT_EQ((Commands{sent.begin(), sent.begin() + 5}),
-            (Commands{"MRA05", "MP0", "MRA07", "MP0", vfo_command("VA", "145.5")}));
-  EXPECT_EQ(bench.st.pass_list_count, 1);
-  EXPECT_EQ(bench.st.receiver_scan_state, 0);
-  EXPECT_EQ(bench.st.bank_scan_state, 0);
-  const auto spoken = bench.audio.spoken();
-  ASSERT_FALSE(spoken.empty());
-  EXPECT_EQ(spoken.front(), "exitscan");
-  EXPECT_NE(spoken.back(), "quit");
-  EXPECT_NE(spoken.back(), "ok");
-}
-
 TEST(ReceiverScan, KeysStartPassAndLeaveAScan) {
   BankBench bench;
   // Bank C in NFM; the receiver stands on channel C03 with a signal.
   auto receiver = ScriptedReceiver::install(*bench.cx, [](const std::string& command) {
     if (command == "LM") return Answers{{"LM 049\r\n", 0}};
     if (command == "MR") return Answers{{"MR MXC03 MP0 RF0145500000 ST012500 AU0 MD1 AT0 TMREPEATER\r\n", 0}};
-    if (command == "MAC") {
-      Answers lines;
-      for (int k = 0; k < 7; ++k) lines.push_back({channel_line(k, "0145500000", 1) + "\r\n", 1});
-      return lines;
-    }
-    return Answers{{"\r\n", 0}};
+    if (command != "MAC") return Answers{{"\r\n", 0}};
+    Answers lines;
+    for (int k = 0; k < 7; ++k) lines.push_back({channel_line(k, "0145500000", 1) + "\r\n", 1});
+    return lines;
   });
   bench.st.frequency_text = "430";
   bench.st.mode_text = "AM";
@@ -191,50 +138,55 @@ TEST(ReceiverScan, KeysStartPassAndLeaveAScan) {
   EXPECT_EQ(bench.st.receiver_scan_state, 3);
 
   receiver->commands.clear();
-  bench.keys({'P'});
-  EXPECT_EQ(receiver->commands, (Commands{"MR", "MP1", "MS"}));
-  bench.keys({key::enter});
+  bench.keys({'P', key::enter});
   ASSERT_GE(receiver->commands.size(), 6u);
-  EXPECT_EQ(receiver->commands[3], "MRC03");
-  EXPECT_EQ(receiver->commands[4], "MP0");
-  // The frequency shown when the scan started (leading zeros dropped only).
-  EXPECT_EQ(receiver->commands[5], vfo_command("VA", "145.500000"));
+  // Pass, then give the channel back and tune the frequency shown when the
+  // scan started (leading zeros dropped only).
+  EXPECT_EQ((Commands{receiver->commands.begin(), receiver->commands.begin() + 6}),
+            (Commands{"MR", "MP1", "MS", "MRC03", "MP0", vfo_command("VA", "145.500000")}));
   EXPECT_EQ(bench.st.receiver_scan_state, 0);
   EXPECT_EQ(bench.st.pass_list_count, 1);
 }
 
-TEST(ReceiverScan, LeavingToQuitSaysQuit) {
-  BankBench bench;
-  bench.st.bank_scan_state = 4;
-  bench.st.quit_requested = 1;
-  exit_scan(*bench.cx);
-  const auto spoken = bench.audio.spoken();
-  ASSERT_FALSE(spoken.empty());
-  EXPECT_EQ(spoken.back(), "quit");
-  const Commands sent = bench.take_commands();
-  ASSERT_FALSE(sent.empty());
-  EXPECT_EQ(sent.front(), vfo_command("VA", "145"));
-}
+const std::string recall_a05 = "MR MXA05 MP0 RF0145500000 ST012500 AU0 MD1 AT0 TMREPEATER\r\n";
 
-TEST(ReceiverScan, APassNeedsAChannelInTheReplyAndRoomInTheList) {
+TEST(ReceiverScan, PassedChannelsAreGivenBackInOrderWhenTheScanEnds) {
   BankBench bench;
   bench.st.receiver_scan_state = 3;
-  bench.reply("MR ?\r\n");
-  pass_channel(*bench.cx);
-  bench.reply("MR MXA-- MP0\r\n");
-  pass_channel(*bench.cx);
-  EXPECT_EQ(bench.take_commands(), (Commands{"MR", "MR"}));
-  EXPECT_EQ(bench.audio.spoken_text(), "pass inv pass inv");
+  bench.st.frequency_text = "145.5";
+  // A pass needs a channel in the reply.
+  for (const std::string& reply : std::vector<std::string>{"MR ?\r\n", "MR MXA-- MP0\r\n", recall_a05,
+                                                           "MR MXA07 MP0 RF0433075000 ST012500 AU0 MD1 AT0 TM\r\n"}) {
+    bench.reply(reply);
+    pass_channel(*bench.cx);
+  }
+  EXPECT_EQ(bench.take_commands(), (Commands{"MR", "MR", "MR", "MP1", "MS", "MR", "MP1", "MS"}));
+  EXPECT_EQ(bench.audio.spoken_text(), "pass inv pass inv pass pass");
+  bench.forget();
+  exit_scan(*bench.cx);
+  const Commands sent = bench.take_commands();
+  ASSERT_GE(sent.size(), 5u);
+  EXPECT_EQ((Commands{sent.begin(), sent.begin() + 5}),
+            (Commands{"MRA05", "MP0", "MRA07", "MP0", vfo_command("VA", "145.5")}));
   EXPECT_EQ(bench.st.pass_list_count, 1);
+  EXPECT_EQ(bench.st.receiver_scan_state + bench.st.bank_scan_state, 0);
+  EXPECT_EQ(bench.audio.spoken().front(), "exitscan");
+  EXPECT_NE(bench.audio.spoken().back(), "quit");
 
   // A full list: nothing is sent at all.
   bench.forget();
+  bench.st.receiver_scan_state = 3;
   bench.st.pass_list_count = 50;
   bench.reply(recall_a05);
   pass_channel(*bench.cx);
   EXPECT_EQ(bench.audio.spoken_text(), "inv");
   EXPECT_TRUE(bench.take_commands().empty());
   EXPECT_EQ(bench.st.pass_list_count, 50);
+  // Leaving to quit ends with "quit".
+  bench.st.bank_scan_state = 4;
+  bench.st.quit_requested = 1;
+  exit_scan(*bench.cx);
+  EXPECT_EQ(bench.audio.spoken().back(), "quit");
 }
 
 }  // namespace
