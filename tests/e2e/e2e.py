@@ -9,7 +9,6 @@ wire, the clips spoken, the debug log, the bank files, the window's pixels
 and the exit code. Exit code 77 (skipped) when Xvfb or xdotool is missing.
 """
 
-import argparse
 import os
 import re
 import sys
@@ -447,25 +446,5 @@ class Scenarios(unittest.TestCase):
         self.assertFalse(p.exists("debug1.dat"))
 
 
-def main():
-    global BUILD, KEEP, WORK_DIR
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build", default="build", help="the build folder (talvaro-e2e, ar8600-sim, wave/)")
-    parser.add_argument("--keep", action="store_true", help="keep the temporary working folders")
-    parser.add_argument(
-        "--work-dir", help="run each scenario in WORK_DIR/<test name>, emptied first and kept for inspection"
-    )
-    arguments, rest = parser.parse_known_args()
-    BUILD = arguments.build
-    KEEP = arguments.keep
-    WORK_DIR = arguments.work_dir
-    missing = harness.missing_tools()
-    if missing:
-        print("SKIPPED: the end-to-end tests need %s (scripts/install-deps.sh installs them)" % ", ".join(missing))
-        return 77
-    program = unittest.main(argv=[sys.argv[0], *rest], exit=False, verbosity=2)
-    return 0 if program.result.wasSuccessful() else 1
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(harness.run_scenarios(sys.modules[__name__]))

@@ -17,6 +17,7 @@ fixed sleep is ever an assertion.
 Standard library only.
 """
 
+import argparse
 import ctypes
 import dataclasses
 import errno
@@ -26,10 +27,12 @@ import re
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import termios
 import time
 import tty
+import unittest
 
 CAPTION = "*** AR8600 Talvaro Front Panel v4.1b***"
 DEFAULT_TIMEOUT = 30.0
@@ -724,3 +727,25 @@ class Panel:
                 "  sim out:  %s" % tail(sim_output.splitlines(), 8),
             ]
         )
+
+
+def run_scenarios(module):
+    """Runs the scenarios of a test module from the command line: --build,
+    --keep and --work-dir set the module's BUILD, KEEP and WORK_DIR. Returns
+    the exit code: 0 passed, 1 failed, 77 skipped (a tool is missing)."""
+    parser = argparse.ArgumentParser(description=module.__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default="build", help="the build folder (talvaro-e2e, ar8600-sim, wave/)")
+    parser.add_argument("--keep", action="store_true", help="keep the temporary working folders")
+    parser.add_argument(
+        "--work-dir", help="run each scenario in WORK_DIR/<test name>, emptied first and kept for inspection"
+    )
+    arguments, rest = parser.parse_known_args()
+    module.BUILD = arguments.build
+    module.KEEP = arguments.keep
+    module.WORK_DIR = arguments.work_dir
+    missing = missing_tools()
+    if missing:
+        print("SKIPPED: the end-to-end tests need %s (scripts/install-deps.sh installs them)" % ", ".join(missing))
+        return 77
+    program = unittest.main(module=module, argv=[sys.argv[0], *rest], exit=False, verbosity=2)
+    return 0 if program.result.wasSuccessful() else 1
