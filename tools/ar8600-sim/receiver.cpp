@@ -610,10 +610,10 @@ void Receiver::cmd_md(std::string_view p, Replies& out) {
   out.push_back({""});
 }
 
-void Receiver::cmd_au(std::string_view p, Replies& out) {
+void Receiver::flag_command(std::string_view name, std::string_view p, Replies& out, bool current, bool& target) {
   const std::string_view value = trimmed(p);
   if (value.empty()) {
-    out.push_back({std::string("AU") + digit(tuned().auto_mode)});
+    out.push_back({std::string(name) + digit(current)});
     return;
   }
   const auto flag = parse_flag(value);
@@ -622,41 +622,19 @@ void Receiver::cmd_au(std::string_view p, Replies& out) {
     return;
   }
   end_activity();
-  settings_target().auto_mode = *flag;
+  target = *flag;
   out.push_back({""});
+}
+
+void Receiver::cmd_au(std::string_view p, Replies& out) {
+  flag_command("AU", p, out, tuned().auto_mode, settings_target().auto_mode);
 }
 
 void Receiver::cmd_at(std::string_view p, Replies& out) {
-  const std::string_view value = trimmed(p);
-  if (value.empty()) {
-    out.push_back({std::string("AT") + digit(tuned().attenuator)});
-    return;
-  }
-  const auto flag = parse_flag(value);
-  if (!flag) {
-    out.push_back({"?"});
-    return;
-  }
-  end_activity();
-  settings_target().attenuator = *flag;
-  out.push_back({""});
+  flag_command("AT", p, out, tuned().attenuator, settings_target().attenuator);
 }
 
-void Receiver::cmd_nl(std::string_view p, Replies& out) {
-  const std::string_view value = trimmed(p);
-  if (value.empty()) {
-    out.push_back({std::string("NL") + digit(noise_limiter_)});
-    return;
-  }
-  const auto flag = parse_flag(value);
-  if (!flag) {
-    out.push_back({"?"});
-    return;
-  }
-  end_activity();
-  noise_limiter_ = *flag;
-  out.push_back({""});
-}
+void Receiver::cmd_nl(std::string_view p, Replies& out) { flag_command("NL", p, out, noise_limiter_, noise_limiter_); }
 
 void Receiver::cmd_vs(std::string_view p, Replies& out) {
   if (!trimmed(p).empty()) {

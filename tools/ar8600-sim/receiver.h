@@ -171,6 +171,8 @@ class Receiver {
   void cmd_au(std::string_view p, Replies& out);
   void cmd_at(std::string_view p, Replies& out);
   void cmd_nl(std::string_view p, Replies& out);
+  // An on/off setting: bare, the command reports it; with 0 or 1 it sets it.
+  void flag_command(std::string_view name, std::string_view p, Replies& out, bool current, bool& target);
   void cmd_vs(std::string_view p, Replies& out);
   void cmd_ma(std::string_view p, Replies& out);
   void cmd_mx(std::string_view p, Replies& out);
