@@ -9,22 +9,15 @@ wire, the clips spoken, the debug log, the bank files, the window's pixels
 and the exit code. Exit code 77 (skipped) when Xvfb or xdotool is missing.
 """
 
-import os
 import re
 import sys
-import unittest
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 import harness  # noqa: E402
-from harness import Panel, crlf_lines  # noqa: E402
+from harness import crlf_lines  # noqa: E402
 
-BUILD = "build"
-KEEP = False
-WORK_DIR = None
 
 STATE_BANNER = "*** Talvaro V 4.1b ***"
-# The first line of a state record: banner, date and time.
-STATE_FIRST_LINE = re.compile(r"^\*\*\* Talvaro V 4\.1b \*\*\*  \d\d-\d\d-\d{4}  \d\d:\d\d:\d\d$")
 
 # Frequency area of the panel: "Ariel" 50 at (300, 150) in the client area.
 FREQUENCY_AREA = (300, 150, 600, 215)
@@ -39,19 +32,9 @@ def digits(clips):
     return [clip for clip in clips if clip.isdigit()]
 
 
-class Scenarios(unittest.TestCase):
-    def panel(self, find_window=True, **options):
-        folder = os.path.join(WORK_DIR, self._testMethodName) if WORK_DIR else None
-        panel = Panel(BUILD, keep=KEEP, folder=folder, **options)
-        self.addCleanup(panel.close)
-        panel.start(find_window)
-        return panel
-
+class Scenarios(harness.PanelTestCase):
     def assert_state_record(self, panel, mode, frequency, low, high, step):
-        lines = panel.file_lines("bank00.dat")
-        self.assertEqual(len(lines), 7, "bank00.dat: %r" % lines)
-        self.assertRegex(lines[0], STATE_FIRST_LINE)
-        self.assertEqual(lines[1:], [mode, frequency, low, high, step, "9999"])
+        super().assert_state_record(panel, mode, frequency, low, high, step)
         self.assertTrue(panel.read_file("bank00.dat").endswith("9999\r\n"), "lines end with CR LF")
 
     # 1 --------------------------------------------------------------------

@@ -12,22 +12,14 @@ digits, and a typed frequency on the wire exactly. Exit code 77 (skipped)
 when Xvfb or xdotool is missing.
 """
 
-import os
 import re
 import sys
 import time
-import unittest
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
 import harness  # noqa: E402
-from harness import Panel  # noqa: E402
 
-BUILD = "build"
-KEEP = False
-WORK_DIR = None
 
-# The first line of a state record: banner, date and time.
-STATE_FIRST_LINE = re.compile(r"^\*\*\* Talvaro V 4\.1b \*\*\*  \d\d-\d\d-\d{4}  \d\d:\d\d:\d\d$")
 # A whole level reply as the panel logs it: tag, squelch flag, three digits.
 LEVEL_REPLY = re.compile(r"^RX= LM[ %]\d{3}$")
 # The frequency field of a search read-back: ten digits after "RF".
@@ -51,21 +43,8 @@ def level_replies(lines):
     return [line for line in lines if LEVEL_REPLY.match(line)]
 
 
-class Faults(unittest.TestCase):
-    def panel(self, **options):
-        folder = os.path.join(WORK_DIR, self._testMethodName) if WORK_DIR else None
-        panel = Panel(BUILD, keep=KEEP, folder=folder, **options)
-        self.addCleanup(panel.close)
-        panel.start()
-        return panel
-
+class Faults(harness.PanelTestCase):
     # ------------------------------------------------------------ checks
-
-    def assert_state_record(self, panel, mode, frequency, low, high, step):
-        lines = panel.file_lines("bank00.dat")
-        self.assertEqual(len(lines), 7, "bank00.dat: %r" % lines)
-        self.assertRegex(lines[0], STATE_FIRST_LINE)
-        self.assertEqual(lines[1:], [mode, frequency, low, high, step, "9999"])
 
     def assert_near_idle(self, panel, what, seconds, polls):
         """Watches the panel while it only polls, for at least `seconds` and

@@ -729,10 +729,36 @@ class Panel:
         )
 
 
+# Where the scenarios run: set from the command line by run_scenarios.
+SETTINGS = {"build": "build", "keep": False, "work_dir": None}
+
+# The first line of a state record: banner, date and time.
+STATE_FIRST_LINE = re.compile(r"^\*\*\* Talvaro V 4\.1b \*\*\*  \d\d-\d\d-\d{4}  \d\d:\d\d:\d\d$")
+
+
+class PanelTestCase(unittest.TestCase):
+    """A scenario with the real panel: panel() starts one for this test and
+    stops it (and its simulator and X server) at the end."""
+
+    def panel(self, find_window=True, **options):
+        work_dir = SETTINGS["work_dir"]
+        folder = os.path.join(work_dir, self._testMethodName) if work_dir else None
+        panel = Panel(SETTINGS["build"], keep=SETTINGS["keep"], folder=folder, **options)
+        self.addCleanup(panel.close)
+        panel.start(find_window)
+        return panel
+
+    def assert_state_record(self, panel, mode, frequency, low, high, step):
+        lines = panel.file_lines("bank00.dat")
+        self.assertEqual(len(lines), 7, "bank00.dat: %r" % lines)
+        self.assertRegex(lines[0], STATE_FIRST_LINE)
+        self.assertEqual(lines[1:], [mode, frequency, low, high, step, "9999"])
+
+
 def run_scenarios(module):
-    """Runs the scenarios of a test module from the command line: --build,
-    --keep and --work-dir set the module's BUILD, KEEP and WORK_DIR. Returns
-    the exit code: 0 passed, 1 failed, 77 skipped (a tool is missing)."""
+    """Runs the scenarios of a test module from the command line (--build,
+    --keep, --work-dir). Returns the exit code: 0 passed, 1 failed, 77
+    skipped (a tool is missing)."""
     parser = argparse.ArgumentParser(description=module.__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default="build", help="the build folder (talvaro-e2e, ar8600-sim, wave/)")
     parser.add_argument("--keep", action="store_true", help="keep the temporary working folders")
@@ -740,9 +766,7 @@ def run_scenarios(module):
         "--work-dir", help="run each scenario in WORK_DIR/<test name>, emptied first and kept for inspection"
     )
     arguments, rest = parser.parse_known_args()
-    module.BUILD = arguments.build
-    module.KEEP = arguments.keep
-    module.WORK_DIR = arguments.work_dir
+    SETTINGS.update(build=arguments.build, keep=arguments.keep, work_dir=arguments.work_dir)
     missing = missing_tools()
     if missing:
         print("SKIPPED: the end-to-end tests need %s (scripts/install-deps.sh installs them)" % ", ".join(missing))
