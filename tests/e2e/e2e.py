@@ -265,6 +265,30 @@ class Scenarios(harness.PanelTestCase):
         self.assertEqual(set(p.sim_commands(since=after)), {"LM"}, "the scan has ended")
         self.assertEqual(p.clips(since=m), ["exitscan", "fm"])
 
+    def test_key_during_scan_clip(self):
+        """Enter pressed while the bank scan says "scan" after tuning an entry
+        ends the scan on that entry: the key is handled before the poll cycle
+        steps the scan on."""
+        p = self.panel(files={"bank05.dat": BANK05})
+        p.wait_connected()
+        m = p.mark()
+        p.keys("B 0 5 Enter")
+        p.wait_command("ST012.50", since=m)
+
+        m = p.mark()
+        p.keys("R")
+        clip, pressed = p.key_during_clip("scan", "Enter", since=m)
+        length_ms = harness.wav_seconds(p.build, "scan") * 1000
+        self.assertLess(pressed, clip.ms + length_ms, "the test bench pressed Enter too late to test")
+        p.wait_command("MD1", since=m, count=2)
+        # The scan start tunes the first entry, its first step tunes it again
+        # and says "scan"; Enter keeps it.
+        self.assertEqual(
+            p.sim_commands(since=m, skip=("LM",)),
+            ["VA0145.20000", "MD1", "ST012.50", "VA0145.20000", "VA0145.20000", "MD1"],
+        )
+        self.assertEqual(p.clips(since=m)[-2:], ["exitscan", "fm"])
+
     # 7 --------------------------------------------------------------------
     def test_receiver_scan(self):
         """G C Enter starts the receiver's scan of its bank C; P passes the

@@ -33,6 +33,7 @@ import termios
 import time
 import tty
 import unittest
+import wave
 
 CAPTION = "*** AR8600 Talvaro Front Panel v4.1b***"
 DEFAULT_TIMEOUT = 30.0
@@ -54,6 +55,12 @@ KEY_NAMES = {
 def missing_tools():
     """The programs the tests need that are not installed."""
     return [tool for tool in ("Xvfb", "xdotool") if shutil.which(tool) is None]
+
+
+def wav_seconds(build, clip):
+    """Playing time of a clip of the build (build/wave/<clip>.wav)."""
+    with wave.open(os.path.join(build, "wave", clip + ".wav"), "rb") as recording:
+        return recording.getnframes() / recording.getframerate()
 
 
 def crlf_lines(lines):
@@ -175,7 +182,10 @@ def split_lines(text):
 
 def _die_with_parent():
     """Runs in a child before it starts: the child gets SIGTERM when the test
-    process dies, so a test killed at its time limit leaves nothing behind."""
+    process dies, so a test killed at its time limit leaves nothing behind.
+    A hang-up has its default action, as for a program started from a
+    terminal, whatever the test process was started with."""
+    signal.signal(signal.SIGHUP, signal.SIG_DFL)
     try:
         libc = ctypes.CDLL(None, use_errno=True)
         libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
@@ -476,18 +486,20 @@ class Panel:
     def sim_log(self):
         return split_lines(read_text(self.path("sim.log")) or "")
 
-    def sim_commands(self, since=None, skip=()):
-        """Commands the simulator received, in order; control lines left out.
-        skip: command texts to leave out (e.g. ("LM",) for the level polls)."""
+    def sim_command_records(self, since=None):
+        """Commands the simulator received, with the time each arrived."""
         commands = []
         for line in self.sim_log():
             seconds, _, text = line.partition(" ")
             if text.startswith("# "):
                 continue
             commands.append(Command(float(seconds), text))
-        if since is not None:
-            commands = commands[since.commands :]
-        return [command.text for command in commands if command.text not in skip]
+        return commands[since.commands :] if since is not None else commands
+
+    def sim_commands(self, since=None, skip=()):
+        """Commands the simulator received, in order; control lines left out.
+        skip: command texts to leave out (e.g. ("LM",) for the level polls)."""
+        return [command.text for command in self.sim_command_records(since) if command.text not in skip]
 
     def clip_records(self, since=None):
         clips = []
@@ -581,6 +593,24 @@ class Panel:
             if self.xdotool("windowfocus", "--sync", window, check=attempt == 2) is not None:
                 break
         self.xdotool("key", "--window", window, "--delay", "200", *names)
+
+    def key_during_clip(self, name, key, since=None, timeout=DEFAULT_TIMEOUT):
+        """Presses the key (an xdotool key name) into the focused panel
+        window as soon as the clip has started, and returns the clip's record
+        and the time the press had been sent (ms on the panel's clock). The
+        clip log is followed closely, so the press lands early in the clip."""
+        window = self.current_window()
+        self.xdotool("windowfocus", "--sync", window)
+        deadline = time.monotonic() + timeout
+        while True:
+            started = [clip for clip in self.clip_records(since) if clip.name == name]
+            if started:
+                break
+            if time.monotonic() > deadline or not self.running():
+                raise AssertionError("clip %r did not start\n%s" % (name, self.describe()))
+            time.sleep(0.002)
+        self.xdotool("key", "--window", window, KEY_NAMES.get(key, key))
+        return started[0], time.monotonic() * 1000
 
     def control(self, line, timeout=10):
         """Sends a directive to the simulator and waits until it has taken it."""

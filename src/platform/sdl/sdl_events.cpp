@@ -113,20 +113,31 @@ void SdlEvents::stop_timer() {
 
 void SdlEvents::wait_events(std::vector<Event>& events) {
   const std::size_t before = events.size();
-  while (events.size() == before) {
+  bool tick = false;
+  while (events.size() == before && !tick) {
     SDL_Event event;
     if (SDL_WaitEvent(&event) == 0) {
       // No event can ever arrive: let the program end in its usual order.
       events.push_back({event_close, 0});
       return;
     }
-    translate(event, events, before);
-    // Everything else already queued, in order, without waiting again.
-    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) translate(event, events, before);
+    tick = translate(event, events, before) || tick;
+    // The window system's input reaches SDL's queue only when it is pumped,
+    // while the timer thread queues its tick at once: keys pressed while the
+    // program was busy (a clip played to its end) are still outside the queue
+    // behind a tick that fell due after them. Take them in now.
+    SDL_PumpEvents();
+    // Everything else queued, in order, without waiting again.
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0)
+      tick = translate(event, events, before) || tick;
   }
+  // The one pending tick stands for the latest tick that fell due, so it
+  // comes after the input taken in with it: a key pressed while a clip
+  // played is handled before the poll cycle moves on.
+  if (tick) events.push_back({event_timer, 0});
 }
 
-void SdlEvents::translate(const SDL_Event& event, std::vector<Event>& events, std::size_t first) {
+bool SdlEvents::translate(const SDL_Event& event, std::vector<Event>& events, std::size_t first) {
   const auto close_request = [&events, first] {
     // Closing the window also brings SDL's quit event: one request is enough.
     if (events.size() == first || events.back().code != event_close) events.push_back({event_close, 0});
@@ -134,37 +145,32 @@ void SdlEvents::translate(const SDL_Event& event, std::vector<Event>& events, st
   switch (event.type) {
     case SDL_QUIT:
       close_request();
-      return;
+      return false;
     case SDL_WINDOWEVENT:
       switch (event.window.event) {
         case SDL_WINDOWEVENT_CLOSE:
           close_request();
-          return;
+          return false;
         case SDL_WINDOWEVENT_SHOWN:
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_RESTORED:
         case SDL_WINDOWEVENT_MAXIMIZED:
         case SDL_WINDOWEVENT_SIZE_CHANGED:
           display_.repaint();
-          return;
+          return false;
         default:
-          return;
+          return false;
       }
     case SDL_KEYDOWN:
       // Held keys do not repeat on the panel.
       if (event.key.repeat == 0) events.push_back({event_key_down, virtual_key_code(event.key.keysym)});
-      return;
+      return false;
     case SDL_KEYUP:
       events.push_back({event_key_up, 0});
-      return;
+      return false;
     default:
-      // A tick pushed while the timer was being stopped is dropped, and two
-      // ticks pending together are one.
-      if (tick_type_ == 0 || event.type != tick_type_ || timer_ == 0) return;
-      if (std::find(events.begin() + static_cast<std::ptrdiff_t>(first), events.end(), Event{event_timer, 0}) ==
-          events.end())
-        events.push_back({event_timer, 0});
-      return;
+      // A tick pushed while the timer was being stopped is dropped.
+      return tick_type_ != 0 && event.type == tick_type_ && timer_ != 0;
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The panel's events on SDL: keys as Windows virtual-key codes, the close
-// request, and the poll timer, whose ticks merge while one is still pending.
+// request, and the poll timer, whose ticks merge while one is still pending
+// and come after the input handed over with them.
 // Window events that ask for the window's contents again are answered here
 // from the display's drawing surface; they are not handed to the core.
 
@@ -33,9 +34,10 @@ class SdlEvents final : public EventSource {
   void wait_events(std::vector<Event>& events) override;
 
  private:
-  // Appends the core event for one SDL event, if it is one the core takes.
-  // The events of this hand-over start at index first.
-  void translate(const SDL_Event& event, std::vector<Event>& events, std::size_t first);
+  // Appends the core event for one SDL event, if it is one the core takes,
+  // except a poll timer tick: true for that, which the caller hands over
+  // once, after the rest. The events of this hand-over start at index first.
+  bool translate(const SDL_Event& event, std::vector<Event>& events, std::size_t first);
 
   SdlDisplay& display_;
   sdl::Subsystem subsystem_{SDL_INIT_EVENTS | SDL_INIT_TIMER};
