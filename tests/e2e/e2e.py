@@ -112,6 +112,9 @@ class Scenarios(harness.PanelTestCase):
         p.wait_command("ST012.50", since=m)  # the simulator's log may lag behind the clip
         self.assertEqual(p.sim_commands(since=m, skip=("LM",)), ["VA0145.50000", "ST012.50"])
         self.assertEqual(p.clips(since=m), ["1", "4", "5", "point", "5", "ok"])
+        # The pause between the two commands is heard to its end (150 ms).
+        arrived = {command.text: command.seconds for command in p.sim_command_records(since=m)}
+        self.assertGreaterEqual(arrived["ST012.50"] - arrived["VA0145.50000"], 0.145)
 
         after = p.screenshot().points(*FREQUENCY_AREA, harness.is_blue)
         self.assertGreater(len(after), 200, "the new frequency is shown in blue")

@@ -1,5 +1,6 @@
 #include "platform/sdl/sdl_audio.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdint>
@@ -115,11 +116,12 @@ void SdlAudio::play(std::shared_ptr<const Sound> sound, bool wait) {
     if (wait) sleep_for_seconds(seconds);
     return;
   }
+  const auto started = std::chrono::steady_clock::now();
   playing_ = std::move(sound);
   if (!wait) return;
 
   // Keys and ticks that arrive meanwhile wait in the event queue.
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds + drain_margin_seconds);
+  const auto give_up = started + std::chrono::duration<double>(seconds + drain_margin_seconds);
   while (SDL_GetQueuedAudioSize(device_.id()) > 0) {
     if (std::chrono::steady_clock::now() >= give_up) {
       stop();
@@ -127,7 +129,17 @@ void SdlAudio::play(std::shared_ptr<const Sound> sound, bool wait) {
     }
     SDL_Delay(drain_poll_ms);
   }
+  // SDL's queue is empty once the device has taken the last samples; they
+  // sound during the device's buffer after that. A clip is over when it has
+  // been heard to its end, and never before its own length: it may be a pause.
+  const auto played_out = std::chrono::steady_clock::now() + device_buffer_time();
+  std::this_thread::sleep_until(std::max(played_out, started + std::chrono::duration<double>(seconds)));
   playing_.reset();
+}
+
+std::chrono::duration<double> SdlAudio::device_buffer_time() const {
+  if (format_.freq <= 0) return {};
+  return std::chrono::duration<double>(static_cast<double>(format_.samples) / format_.freq);
 }
 
 void SdlAudio::stop() {
