@@ -10,6 +10,7 @@ and the exit code. Exit code 77 (skipped) when Xvfb or xdotool is missing.
 """
 
 import re
+import signal
 import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
@@ -413,6 +414,19 @@ class Scenarios(harness.PanelTestCase):
         self.assertIn("**Q", debug)
         self.assertNotIn("TX= EX", debug, "the log is closed before EX")
         self.assert_state_record(p, "AM", "146.0", "145", "146", "12.5")
+
+    def test_hangup(self):
+        """A hang-up (the terminal the panel was started from closed) ends it
+        as Q's shutdown does: EX on the wire, the state record, exit code 0."""
+        p = self.panel()
+        p.wait_connected()
+        m = p.mark()
+        p.keys("F2")
+        p.wait_command("MD2", since=m)
+        p.process.send_signal(signal.SIGHUP)
+        self.assertEqual(p.wait_exit(), 0)
+        self.assertEqual(p.sim_commands()[-1], "EX")
+        self.assert_state_record(p, "AM", "145.0", "145", "146", "12.5")
 
     # 10 -------------------------------------------------------------------
     def test_silent_receiver(self):
