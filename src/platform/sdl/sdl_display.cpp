@@ -159,7 +159,10 @@ int SdlDisplay::draw_text(int x, int y, std::string_view text, const FontSpec& f
   TTF_Font* face = window_->font_for(font);
   if (face == nullptr) return 0;
 
-  const std::string line(text);
+  // SDL_ttf takes the text up to its first NUL byte; a NUL inside the text
+  // is drawn as a blank cell, so everything after it is drawn too.
+  std::string line(text);
+  std::replace(line.begin(), line.end(), '\0', ' ');
   const SDL_Color ink{static_cast<Uint8>(rgb & 0xFF), static_cast<Uint8>((rgb >> 8) & 0xFF),
                       static_cast<Uint8>((rgb >> 16) & 0xFF), SDL_ALPHA_OPAQUE};
   // Shaded rendering fills every character cell white behind its glyph.

@@ -78,6 +78,12 @@ TEST_F(SdlDisplayTest, TrailingSpacesCoverALongerTextAndWithoutThemItsTailStays)
   EXPECT_GT(count(380 + bare, 80, longer - bare, h, dark), 0);
 }
 
+TEST_F(SdlDisplayTest, ATextHoldingANulByteIsDrawnWhole) {
+  const int whole = draw(0, 0, std::string_view("145\0.5000", 9), ariel_50);
+  EXPECT_GT(whole, draw(0, 200, "145", ariel_50) * 2);
+  EXPECT_GT(count(whole * 2 / 3, 0, whole / 3, 60, dark), 20) << "ink after the NUL";
+}
+
 TEST_F(SdlDisplayTest, ColoursAreBlueGreenRedFromTheHighByteDown) {
   int y = 0;
   for (const auto& [colour, full] : {std::pair{16711680, 0x0000FF}, {65280, 0x00FF00}, {255, 0xFF0000}}) {
