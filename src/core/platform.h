@@ -137,7 +137,8 @@ class EventSource {
  public:
   virtual ~EventSource() = default;
   // Starts the poll timer. Ticks that fall due while an event is being handled
-  // merge into one pending tick.
+  // merge into one pending tick, which stands for the latest of them: it is
+  // handed over after the key events that occurred meanwhile.
   virtual void start_timer(int period_ms) = 0;
   virtual void stop_timer() = 0;
   // Waits, without using the processor, until at least one event is pending,
