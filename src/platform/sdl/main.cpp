@@ -78,8 +78,10 @@ int main() {
   treat_hangup_as_termination();
   sdl::FontRenderer fonts;
   SdlDisplay display;
-  SdlEvents events(display);
   SdlAudio sdl_audio;
+  // The sound output is readied by a key press, whose clip follows at the
+  // next tick, and let go while the panel only waits.
+  SdlEvents events(display, {[&sdl_audio] { sdl_audio.prepare(); }, [&sdl_audio] { sdl_audio.release_when_silent(); }});
 #ifdef TALVARO_CLIP_LOG
   // The test build records every clip in clips.log in the working folder.
   ClipLogAudio audio(sdl_audio, "clips.log");

@@ -16,6 +16,10 @@ constexpr Uint8 device_channels = 2;
 // 512 frames at 44.1 kHz is about 12 ms: a clip starts almost at once.
 constexpr Uint16 device_buffer_frames = 512;
 constexpr Uint32 drain_poll_ms = 5;
+// The device stays open this long after the last clip, and after a key
+// press: over the wait of a key for its tick and between the clips of keys
+// typed one after the other, so they do not open it each time.
+constexpr std::chrono::seconds linger{1};
 // A device that stops taking samples cannot hold the program longer than
 // the clip's length and this much more.
 constexpr double drain_margin_seconds = 1.0;
@@ -30,11 +34,10 @@ SDL_AudioDeviceID open_output(bool audio_ready, SDL_AudioSpec& obtained) {
   wanted.format = AUDIO_S16SYS;
   wanted.channels = device_channels;
   wanted.samples = device_buffer_frames;
-  const SDL_AudioDeviceID id = SDL_OpenAudioDevice(
+  // It opens paused; it is started once a clip has been queued on it.
+  return SDL_OpenAudioDevice(
       nullptr, 0, &wanted, &obtained,
       SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_FORMAT_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-  if (id != 0) SDL_PauseAudioDevice(id, 0);
-  return id;
 }
 
 // Sounds of other shapes are unplayable, like a missing file.
@@ -102,22 +105,35 @@ void sleep_for_seconds(double seconds) {
 
 }  // namespace
 
-SdlAudio::SdlAudio() : device_(open_output(subsystem_.ok(), format_)) {}
+// The device opened here serves the first clips; it closes at the first
+// wait for events with nothing sounding.
+SdlAudio::SdlAudio() { device_available_ = open_device(); }
 
 SdlAudio::~SdlAudio() { stop(); }
+
+bool SdlAudio::open_device() {
+  if (device_open()) return true;
+  const SDL_AudioDeviceID id = open_output(subsystem_.ok(), format_);
+  if (id == 0) return false;
+  device_.reset(id);
+  return true;
+}
 
 void SdlAudio::play(std::shared_ptr<const Sound> sound, bool wait) {
   stop();
   if (!sound || !playable(*sound)) return;
   const double seconds = sound->seconds();
-  const std::vector<Uint8> converted = has_device() ? convert(*sound, format_) : std::vector<Uint8>{};
+  const std::vector<Uint8> converted = has_device() && open_device() ? convert(*sound, format_) : std::vector<Uint8>{};
   if (converted.empty() || SDL_QueueAudio(device_.id(), converted.data(), static_cast<Uint32>(converted.size())) != 0) {
     // Silent, but a waiting clip keeps its length: it may be a pause.
     if (wait) sleep_for_seconds(seconds);
     return;
   }
+  SDL_PauseAudioDevice(device_.id(), 0);
   const auto started = std::chrono::steady_clock::now();
   playing_ = std::move(sound);
+  silent_since_ = started + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                std::chrono::duration<double>(seconds) + device_buffer_time());
   if (!wait) return;
 
   // Keys and ticks that arrive meanwhile wait in the event queue.
@@ -135,6 +151,20 @@ void SdlAudio::play(std::shared_ptr<const Sound> sound, bool wait) {
   const auto played_out = std::chrono::steady_clock::now() + device_buffer_time();
   std::this_thread::sleep_until(std::max(played_out, started + std::chrono::duration<double>(seconds)));
   playing_.reset();
+  silent_since_ = std::chrono::steady_clock::now();
+}
+
+void SdlAudio::prepare() {
+  if (!has_device() || !open_device()) return;
+  silent_since_ = std::max(silent_since_, std::chrono::steady_clock::now());
+}
+
+void SdlAudio::release_when_silent() {
+  if (!device_open()) return;
+  if (SDL_GetQueuedAudioSize(device_.id()) > 0 || std::chrono::steady_clock::now() < silent_since_ + linger) return;
+  // Closing the device ends its thread.
+  device_.reset();
+  playing_.reset();
 }
 
 std::chrono::duration<double> SdlAudio::device_buffer_time() const {
@@ -143,8 +173,10 @@ std::chrono::duration<double> SdlAudio::device_buffer_time() const {
 }
 
 void SdlAudio::stop() {
-  if (has_device()) SDL_ClearQueuedAudio(device_.id());
+  // The device stays open: another clip usually follows at once.
+  if (device_open()) SDL_ClearQueuedAudio(device_.id());
   playing_.reset();
+  silent_since_ = std::min(silent_since_, std::chrono::steady_clock::now());
 }
 
 }  // namespace talvaro

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 namespace talvaro {
 
@@ -91,7 +92,7 @@ int virtual_key_code(const SDL_Keysym& key) {
   return other_key_code;
 }
 
-SdlEvents::SdlEvents(SdlDisplay& display) : display_(display) {
+SdlEvents::SdlEvents(SdlDisplay& display, Hooks hooks) : display_(display), hooks_(std::move(hooks)) {
   const Uint32 type = SDL_RegisterEvents(1);
   if (type != static_cast<Uint32>(-1)) tick_type_ = type;
 }
@@ -112,6 +113,7 @@ void SdlEvents::stop_timer() {
 }
 
 void SdlEvents::wait_events(std::vector<Event>& events) {
+  if (hooks_.before_waiting) hooks_.before_waiting();
   const std::size_t before = events.size();
   bool tick = false;
   while (events.size() == before && !tick) {
@@ -163,7 +165,9 @@ bool SdlEvents::translate(const SDL_Event& event, std::vector<Event>& events, st
       }
     case SDL_KEYDOWN:
       // Held keys do not repeat on the panel.
-      if (event.key.repeat == 0) events.push_back({event_key_down, virtual_key_code(event.key.keysym)});
+      if (event.key.repeat != 0) return false;
+      events.push_back({event_key_down, virtual_key_code(event.key.keysym)});
+      if (hooks_.key_pressed) hooks_.key_pressed();
       return false;
     case SDL_KEYUP:
       events.push_back({event_key_up, 0});

@@ -7,6 +7,7 @@
 
 #include <SDL.h>
 
+#include <functional>
 #include <vector>
 
 #include "core/platform.h"
@@ -24,7 +25,16 @@ inline constexpr int other_key_code = 255;
 
 class SdlEvents final : public EventSource {
  public:
-  explicit SdlEvents(SdlDisplay& display);
+  // Calls that the event source makes for others (the sound output).
+  struct Hooks {
+    // A key has been pressed: its clip will follow.
+    std::function<void()> key_pressed;
+    // The program is about to wait for events: at least once per poll timer
+    // period while the timer runs.
+    std::function<void()> before_waiting;
+  };
+
+  explicit SdlEvents(SdlDisplay& display, Hooks hooks = {});
   ~SdlEvents() override;
   SdlEvents(const SdlEvents&) = delete;
   SdlEvents& operator=(const SdlEvents&) = delete;
@@ -40,6 +50,7 @@ class SdlEvents final : public EventSource {
   bool translate(const SDL_Event& event, std::vector<Event>& events, std::size_t first);
 
   SdlDisplay& display_;
+  Hooks hooks_;
   sdl::Subsystem subsystem_{SDL_INIT_EVENTS | SDL_INIT_TIMER};
   // The SDL event type of the poll timer's tick, registered per instance.
   Uint32 tick_type_ = 0;

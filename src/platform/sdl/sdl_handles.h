@@ -62,12 +62,15 @@ class AudioDevice {
  public:
   AudioDevice() = default;
   explicit AudioDevice(SDL_AudioDeviceID id) : id_(id) {}
-  ~AudioDevice() {
-    if (id_ != 0) SDL_CloseAudioDevice(id_);
-  }
+  ~AudioDevice() { reset(); }
   AudioDevice(const AudioDevice&) = delete;
   AudioDevice& operator=(const AudioDevice&) = delete;
   SDL_AudioDeviceID id() const { return id_; }
+  // Closes the device held, if any, and holds this one instead.
+  void reset(SDL_AudioDeviceID id = 0) {
+    if (id_ != 0) SDL_CloseAudioDevice(id_);
+    id_ = id;
+  }
 
  private:
   SDL_AudioDeviceID id_ = 0;

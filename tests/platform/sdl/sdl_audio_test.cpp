@@ -67,6 +67,39 @@ TEST(SdlAudioDevice, PlaysEveryPcmShapeToItsEndAndCutsAClipStillSounding) {
   std::filesystem::remove(output);
 }
 
+// Seconds until the device has been closed, the event loop's release called
+// meanwhile as often as it waits; a deadline instead of a fixed sleep.
+double seconds_until_closed(SdlAudio& audio) {
+  const auto start = std::chrono::steady_clock::now();
+  const auto taken = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+  while (audio.device_open() && taken() < 10.0) {
+    audio.release_when_silent();
+    SDL_Delay(10);
+  }
+  return taken();
+}
+
+// On SDL's dummy driver, which plays in real time in silence.
+TEST(SdlAudioDevice, IsOpenOnlyAroundClipsAndAKeyReadiesIt) {
+  SdlAudio audio;
+  ASSERT_TRUE(audio.has_device());
+  audio.play(tone(0.1), true);
+  audio.release_when_silent();
+  EXPECT_TRUE(audio.device_open()) << "kept for the next clip of the same announcement";
+  EXPECT_LT(seconds_until_closed(audio), 5.0);
+  EXPECT_FALSE(audio.device_open());
+
+  // A clip not waited for keeps it open while it sounds, and a little after.
+  audio.play(tone(0.5), false);
+  EXPECT_GT(seconds_until_closed(audio), 0.5);
+  EXPECT_FALSE(audio.device_open());
+
+  audio.prepare();
+  EXPECT_TRUE(audio.device_open());
+  EXPECT_GE(seconds_taken(audio, tone(0.2)), 0.199);
+  EXPECT_LT(seconds_until_closed(audio), 5.0);
+}
+
 TEST(SdlAudioWithoutDevice, AWaitingClipStillTakesItsLength) {
   setenv("SDL_AUDIODRIVER", "no-such-audio-driver", 1);
   {
