@@ -105,6 +105,82 @@ def wav_seconds(path):
     return (data_bytes // block_align) / rate
 
 
+# ---------------------------------------------------------------- SDL audio through ctypes
+
+
+class SDLAudioSpec(ctypes.Structure):
+    _fields_ = [
+        ("freq", ctypes.c_int),
+        ("format", ctypes.c_uint16),
+        ("channels", ctypes.c_uint8),
+        ("silence", ctypes.c_uint8),
+        ("samples", ctypes.c_uint16),
+        ("padding", ctypes.c_uint16),
+        ("size", ctypes.c_uint32),
+        ("callback", ctypes.c_void_p),
+        ("userdata", ctypes.c_void_p),
+    ]
+
+
+def audio_start_times(driver, count, rng):
+    """Milliseconds from queueing a clip to the output device taking its first
+    samples, through the same SDL library and driver as the panel and with
+    its device settings: on a device kept open and running, and on a closed
+    device opened for the clip (paused until the clip is queued, as the
+    panel opens it). Two lists, or None when SDL cannot be loaded."""
+    library = ctypes.util.find_library("SDL2") or "libSDL2-2.0.so.0"
+    try:
+        sdl = ctypes.CDLL(library)
+    except OSError:
+        return None
+    sdl.SDL_GetQueuedAudioSize.restype = ctypes.c_uint32
+    sdl.SDL_OpenAudioDevice.restype = ctypes.c_uint32
+    previous = os.environ.get("SDL_AUDIODRIVER")
+    os.environ["SDL_AUDIODRIVER"] = driver
+    try:
+        if sdl.SDL_InitSubSystem(0x10) != 0:  # SDL_INIT_AUDIO
+            return None
+        wanted = SDLAudioSpec(freq=44100, format=0x8010, channels=2, samples=512)  # S16LSB, as the panel asks
+        clip = bytes(44100 * 4 // 5)  # 0.2 s
+
+        def open_device():
+            return sdl.SDL_OpenAudioDevice(None, 0, ctypes.byref(wanted), ctypes.byref(SDLAudioSpec()), 0)
+
+        def queue_and_time(device, start):
+            sdl.SDL_QueueAudio(device, clip, len(clip))
+            sdl.SDL_PauseAudioDevice(device, 0)
+            deadline = start + 2.0
+            while sdl.SDL_GetQueuedAudioSize(device) >= len(clip) and time.monotonic() < deadline:
+                time.sleep(0.0002)
+            return (time.monotonic() - start) * 1000
+
+        kept, opened = [], []
+        device = open_device()
+        if device == 0:
+            return None
+        sdl.SDL_PauseAudioDevice(device, 0)
+        for _ in range(count):
+            time.sleep(0.02 + rng.random() * 0.03)
+            kept.append(queue_and_time(device, time.monotonic()))
+            sdl.SDL_ClearQueuedAudio(device)
+        sdl.SDL_CloseAudioDevice(device)
+        for _ in range(count):
+            time.sleep(0.02 + rng.random() * 0.03)
+            start = time.monotonic()
+            device = open_device()
+            if device == 0:
+                continue
+            opened.append(queue_and_time(device, start))
+            sdl.SDL_CloseAudioDevice(device)
+        return kept, opened
+    finally:
+        sdl.SDL_QuitSubSystem(0x10)
+        if previous is None:
+            os.environ.pop("SDL_AUDIODRIVER", None)
+        else:
+            os.environ["SDL_AUDIODRIVER"] = previous
+
+
 # ---------------------------------------------------------------- X11 through ctypes
 
 
@@ -529,6 +605,8 @@ class Bench:
         env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "XAUTHORITY")}
         env["DISPLAY"] = display
         env["SDL_VIDEODRIVER"] = "x11"
+        if self.args.audio_driver:
+            env["SDL_AUDIODRIVER"] = self.args.audio_driver
         self.env = env
         try:
             self.x = X11(display)
@@ -858,9 +936,27 @@ class Bench:
             self.row("Audio output buffer (SDL backend)", "n/a (not found in sdl_audio.cpp)", "—")
             return
         self.row("Audio output buffer (SDL backend)", f"{frames} frames at {rate} Hz = {frames / rate * 1000:.1f} ms", "—")
+        if self.args.audio_driver:
+            self.note(f"SDL audio driver {self.args.audio_driver!r} (SDL_AUDIODRIVER): with the dummy driver an "
+                      "output device is open and plays in real time, in silence, as a sound card would.")
+            return
         self.note(f"With a real audio device a clip is heard up to one output buffer ({frames / rate * 1000:.1f} ms) "
                   "after the clip record's stamp; this machine has no audio device, so the backend sleeps "
                   "for each waiting clip's length instead (same timing less the device latency).")
+
+    def measure_audio_start(self):
+        """With an audio driver given: what opening the device for a clip
+        adds to the clip's start (see audio_start_times)."""
+        if not self.args.audio_driver:
+            return
+        times = audio_start_times(self.args.audio_driver, 50, self.rng)
+        if not times:
+            self.row("Clip queued to first samples taken", "n/a (SDL or its device not usable here)", "—")
+            return
+        for label, values in zip(("device open and running", "device opened for the clip"), times):
+            if values:
+                self.row(f"Clip queued to first samples taken, {label}: median / max (n={len(values)})",
+                         f"{median(values):.1f} / {max(values):.1f} ms", "—")
 
     def stop(self):
         if self.panel is not None and self.panel.poll() is None:
@@ -912,6 +1008,7 @@ class Bench:
         elif not self.connected:
             self.step(self.measure_idle)
         self.audio_buffer()
+        self.measure_audio_start()
         self.load_end = load_average()
 
 
@@ -998,6 +1095,8 @@ def main():
     parser.add_argument("--seed", type=int, default=1, help="seed of the key timing (default 1)")
     parser.add_argument("--markdown", help="also write the figures as Markdown to this file")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folder and its logs")
+    parser.add_argument("--audio-driver", help="SDL audio driver for the panel, e.g. dummy: a device that is open "
+                        "(default: SDL's choice; on a machine without a sound card no device opens)")
     args = parser.parse_args()
 
     bench = Bench(args)
