@@ -42,7 +42,9 @@ class SdlEventsTest : public ::testing::Test {
   }
 
   SdlDisplay display;
-  SdlEvents events{display};
+  int keys_pressed = 0;
+  int waits = 0;
+  SdlEvents events{display, {[this] { ++keys_pressed; }, [this] { ++waits; }}};
 };
 
 TEST_F(SdlEventsTest, KeysArriveAsVirtualKeyCodesWithoutRepeats) {
@@ -77,6 +79,9 @@ TEST_F(SdlEventsTest, KeysArriveAsVirtualKeyCodesWithoutRepeats) {
     expected.insert(expected.end(), {{event_key_down, code}, {event_key_up, 0}});
   }
   EXPECT_EQ(wait(), expected);
+  // The sound output is told of every press, and of the wait before them.
+  EXPECT_EQ(keys_pressed, static_cast<int>(std::size(cases)));
+  EXPECT_EQ(waits, 1);
 }
 
 TEST_F(SdlEventsTest, TimerTicksThatFallDueMeanwhileMergeIntoOneAfterTheKeys) {
