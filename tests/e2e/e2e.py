@@ -113,9 +113,6 @@ class Scenarios(harness.PanelTestCase):
         p.wait_command("ST012.50", since=m)  # the simulator's log may lag behind the clip
         self.assertEqual(p.sim_commands(since=m, skip=("LM",)), ["VA0145.50000", "ST012.50"])
         self.assertEqual(p.clips(since=m), ["1", "4", "5", "point", "5", "ok"])
-        # The pause between the two commands is heard to its end (150 ms).
-        arrived = {command.text: command.seconds for command in p.sim_command_records(since=m)}
-        self.assertGreaterEqual(arrived["ST012.50"] - arrived["VA0145.50000"], 0.140)
 
         after = p.screenshot().points(*FREQUENCY_AREA, harness.is_blue)
         self.assertGreater(len(after), 200, "the new frequency is shown in blue")
@@ -124,6 +121,14 @@ class Scenarios(harness.PanelTestCase):
         m = p.mark()
         p.wait_polls(2, since=m)
         self.assertEqual(p.quit(), 0)
+        # The pause between VA and ST (Enter's, then Q's) is heard to its end:
+        # 150 ms. The simulator stamps a command when it reads it, which a busy
+        # machine may delay; the longer of the two gaps is the one to trust.
+        wire = [command for command in p.sim_command_records() if command.text != "LM"]
+        pairs = zip(wire, wire[1:])
+        gaps = [b.seconds - a.seconds for a, b in pairs if (a.text, b.text) == ("VA0145.50000", "ST012.50")]
+        self.assertEqual(len(gaps), 2)
+        self.assertGreaterEqual(max(gaps), 0.145)
         # The debug log: every key, then the commands it sent.
         logged = [line for line in p.debug_log() if line.startswith(("**", "TX= V", "TX= S"))]
         self.assertEqual(
