@@ -44,21 +44,34 @@ TEST(Dispatch, TypingAFrequencyTunesItAtEnter) {
   EXPECT_EQ(bench.st.frequency_text, "14.6");
 }
 
-TEST(Dispatch, TheFirstKeyBeforeAnyReplyEndsTheProgram) {
+TEST(Dispatch, AKeyWaitsForTheFirstLevelPollAndEndsTheProgramOnlyWhenItWentUnanswered) {
   for (int key : {key::space, int{'1'}}) {
     PanelBench bench(1);
     bench.st.connection_state = -1;
     bench.st.status_text = "Connecting";
     bench.type({key});
-    // Space sends its byte before the connection check.
-    EXPECT_EQ(bench.sent(), key == key::space ? "<RS>" : "");
+    // "LM" goes out first; Space sends its byte before the connection check.
+    EXPECT_EQ(bench.sent(), key == key::space ? "LM|<RS>" : "LM");
     EXPECT_EQ(bench.spoken(), "rnc");
     EXPECT_EQ(bench.st.running, 0);
     EXPECT_EQ(bench.st.connection_state, 0);
     EXPECT_EQ(bench.st.frequency_text, "145.0");
     close_text_file(bench.st.debug_file);
-    EXPECT_EQ(bench.read_file("debug1.dat"), key == key::space ? "**SPC\r\n" : "**1\r\n");
+    EXPECT_EQ(bench.read_file("debug1.dat"), key == key::space ? "TX= LM\r\n**SPC\r\n" : "TX= LM\r\n**1\r\n");
   }
+  // A key pressed during the greeting is carried out once the receiver has
+  // answered the first poll.
+  PanelBench bench;
+  bench.st.connection_state = -1;
+  bench.st.status_text = "Connecting";
+  bench.press('1');
+  bench.tick(2);
+  EXPECT_EQ(bench.sent(), "LM");
+  bench.reply("LM%00\r");
+  bench.settle();
+  EXPECT_EQ(bench.spoken(), "connected 1");
+  EXPECT_EQ(bench.st.running, 1);
+  EXPECT_EQ(bench.st.frequency_text, "1");
 }
 
 TEST(Dispatch, KeyEchoesInTheLog) {
