@@ -47,6 +47,12 @@ TEST(KeyEvents, QueueingHeldKeysShiftAndAFullQueue) {
   EXPECT_EQ(bench.st.key_queue_length, 20);
   EXPECT_EQ(bench.st.key_queue[18], '7');
   EXPECT_EQ(bench.st.key_held, 0);
+  // Q is never dropped: it takes the place of the last key, once.
+  bench.press('Q');
+  bench.press('Q');
+  EXPECT_EQ(bench.st.key_queue_length, 20);
+  EXPECT_EQ(bench.st.key_queue[16], '6');
+  EXPECT_EQ(bench.st.key_queue[18], 'Q');
   bench.tick(2);
   bench.press('C');
   EXPECT_EQ(bench.st.key_queue_length, 20);
