@@ -128,7 +128,12 @@ void announce_frequency(Context& cx) {
 }
 void play_help(Context& cx) { play_clip(cx, cx.st.wave_path, "help", false); }
 
-void browse_bank(Context& cx) { step_entry(cx, cx.st.last_key == key::up); }
+// Like the other tuning keys, browsing leaves the tuned frequency shown: the
+// next digit starts a new one.
+void browse_bank(Context& cx) {
+  step_entry(cx, cx.st.last_key == key::up);
+  cx.st.frequency_entry_fresh = 1;
+}
 void tune_by_kilohertz(Context& cx) { tune_by_offset(cx, cx.st.last_key == key::up ? 1000 : -1000); }
 void tune_by_100_hz(Context& cx) { tune_by_offset(cx, cx.st.last_key == key::right ? 100 : -100); }
 void tune_by_step(Context& cx) {

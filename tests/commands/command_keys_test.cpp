@@ -186,6 +186,29 @@ TEST(CommandKeys, TuningKeysDependOnWhatScans) {
   EXPECT_EQ(bench.sent(), "");
 }
 
+TEST(CommandKeys, TheFirstDigitAfterATuningKeyStartsANewFrequency) {
+  struct Case {
+    int key;
+    const char* tuned;
+  };
+  for (const Case& c :
+       {Case{key::up, "VA0145.00100"}, Case{key::down, "VA0144.99900"}, Case{key::left, "VA0144.99990"},
+        Case{key::right, "VA0145.00010"}, Case{key::page_up, "VA0145.01250"}, Case{key::page_down, "VA0144.98750"}}) {
+    PanelBench bench;
+    // Digits and then a tuning key tune from the typed text.
+    bench.type({'1', '4', '5', c.key});
+    EXPECT_EQ(bench.sent(), c.tuned);
+    bench.type({'1', '4', '6', key::enter});
+    EXPECT_EQ(bench.sent(), "VA0146000000|ST012.50") << c.tuned;
+  }
+  // Browsing a bank is tuning too.
+  PanelBench bench;
+  enter_bank_mode(bench);
+  bench.st.frequency_entry_fresh = 0;
+  bench.type({key::down, '1', '4', '7', key::enter});
+  EXPECT_EQ(bench.sent(), "VA0146000000|VA0147000000|ST012.50");
+}
+
 TEST(CommandKeys, BankModeBrowsingAndAReplacedTable) {
   PanelBench bench;
   enter_bank_mode(bench);
