@@ -115,6 +115,12 @@ void begin_search(Context& cx) {
   cx.st.entry_mode = entry::none;
   start_search(cx);
 }
+// R cannot scan a bank that is no longer loaded; like any other refused
+// scan start it ends the pending entry.
+void refuse_bank_scan(Context& cx) {
+  cx.st.entry_mode = entry::none;
+  refuse(cx);
+}
 void begin_bank_scan(Context& cx) {
   cx.st.entry_mode = entry::none;
   start_bank_scan(cx);
@@ -184,7 +190,7 @@ struct CommandRow {
 constexpr std::array early_rows{
     CommandRow{is<'W'>, always, begin_write, Then::end},
     CommandRow{is<'R'>, no_bank_mode, begin_search, Then::end},
-    CommandRow{is<'R'>, stale_bank_scan, refuse, Then::end},
+    CommandRow{is<'R'>, stale_bank_scan, refuse_bank_scan, Then::end},
     CommandRow{is<'R'>, always, begin_bank_scan, Then::go_on},
 };
 

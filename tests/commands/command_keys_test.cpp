@@ -227,6 +227,12 @@ TEST(CommandKeys, BankModeBrowsingAndAReplacedTable) {
   EXPECT_EQ(bench.st.entry_mode, 0);
   EXPECT_EQ(bench.st.bank_scan_state, 1);
   EXPECT_EQ(bench.sent(), "");
+  // Refused, R also ends the pending entry: the digits that follow tune.
+  bench.forget();
+  bench.type({'S', 'R', '1', '4', '4', key::enter});
+  EXPECT_EQ(bench.spoken(), "start inv 1 4 4 ok");
+  EXPECT_EQ(bench.st.search_low_text, "145");
+  EXPECT_EQ(bench.sent(), "VA0144000000|ST012.50");
 }
 
 TEST(CommandKeys, BankCommandKeysStartAnEntryWithAnEmptyNumber) {
