@@ -166,6 +166,9 @@ TEST(Dispatch, KillConfirmsOnce) {
 
 TEST(Dispatch, WriteTakesTwoDigitsThenAReceiverBankLetter) {
   PanelBench bench;
+  bench.write_file("bank01.dat", "Bank01\r\nFM\r\n12.5\r\n \r\n145.5\r\nOne\r\n9999\r\n");
+  bench.write_file("bank02.dat", "Bank02\r\nFM\r\n12.5\r\n \r\n9999\r\n");
+  bench.write_file("bank03.dat", "Bank03\r\nFM\r\n12.5\r\n \r\n145.5\r\n9999\r\n");
   bench.type({'W', '0', '1'});
   EXPECT_EQ(bench.spoken(), "write fromb 0 1 torb");
   EXPECT_EQ(bench.sent(), "");
@@ -183,7 +186,10 @@ TEST(Dispatch, WriteTakesTwoDigitsThenAReceiverBankLetter) {
        {Case{{'W', '0', '1', '2'}, "write fromb 0 1 torb 2 inv"},
         Case{{'W', '0', '1', 'Z'}, "write fromb 0 1 torb inv"}, Case{{'W', '0', '1', 'R'}, "write fromb 0 1 torb inv"},
         Case{{'W', '0', '1', enter}, "write fromb 0 1 torb inv"},
-        Case{{'W', '0', key::point, 'C'}, "write fromb 0 point torb inv"}}) {
+        Case{{'W', '0', key::point, 'C'}, "write fromb 0 point torb inv"},
+        // The receiver's bank is cleared only for a bank that loads and has entries.
+        Case{{'W', '0', '2', 'C'}, "write fromb 0 2 torb inv"}, Case{{'W', '0', '3', 'C'}, "write fromb 0 3 torb inv"},
+        Case{{'W', '0', '4', 'C'}, "write fromb 0 4 torb bnf inv"}}) {
     bench.forget();
     bench.st.entry_mode = 0;
     for (int key : c.keys) bench.type({key});
