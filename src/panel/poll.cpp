@@ -343,8 +343,9 @@ void read_back_scan_stop(Context& cx) {
   st.meter_state = idle;
 }
 
-// A receiver that has not answered yet has not been asked yet either: a key
-// pressed during the greeting must not find it "never answered".
+// Until the first level poll, a receiver that has not answered has not yet
+// been asked anything it must answer: a key pressed during the greeting
+// waits for that poll instead of finding the receiver "never answered".
 bool before_first_level_poll(const State& st) { return st.connection_state == -1 && st.level_polled == 0; }
 
 }  // namespace
