@@ -95,25 +95,72 @@ void send_text(Context& cx, std::string_view command) {
   send_command(cx);
 }
 
+// The silence one whole bank check puts up with, over all its letters,
+// counted in pauses that went by without an answer.
+class SilenceBudget {
+ public:
+  explicit SilenceBudget(const Context& cx) : cx_(cx) {}
+  // Counts pauses without an answer; false once the give-up time is used up.
+  bool endure(int pauses) {
+    // Sized once a pause has been played, so the pause clip's length is known.
+    if (!sized_) {
+      pauses_left_ = pause_budget(cx_);
+      sized_ = true;
+    }
+    pauses_left_ -= pauses;
+    return pauses_left_ > 0;
+  }
+
+ private:
+  const Context& cx_;
+  bool sized_ = false;
+  int pauses_left_ = 0;
+};
+
 // Asks for bank letter's size until the reply holds "MW". nullopt when the
-// receiver stayed silent for the give-up time.
-std::optional<std::string> query_bank_size(Context& cx, std::string_view letter) {
+// receiver's silence has used up the check's time.
+std::optional<std::string> query_bank_size(Context& cx, std::string_view letter, SilenceBudget& silence) {
   State& st = cx.st;
   send_text(cx, cat("MW", letter));
   short_pause(cx);
-  const int budget = pause_budget(cx);
-  int pauses = 1;
+  int waited = 1;
   receive_reply(cx);
   while (position(st.reply_text, "MW") == 0) {
-    if (pauses >= budget) return std::nullopt;
+    // The pauses before a receive that brought no answer were silence.
+    if (!silence.endure(waited)) return std::nullopt;
     short_pause(cx);
     send_text(cx, cat("MW", letter));
     short_pause(cx);
-    pauses += 2;
+    waited = 2;
     receive_reply(cx);
   }
   const int p = position(st.reply_text, "MW");
   return mid(st.reply_text, p + 5, 2);
+}
+
+// Makes receiver bank letter 90 channels long. false when the receiver's
+// silence has used up the check's time.
+bool resize_receiver_bank(Context& cx, char letter, SilenceBudget& silence) {
+  State& st = cx.st;
+  const std::string name(1, letter);
+  short_pause(cx);
+  say(cx, name);
+  send_text(cx, cat("MW", name, "90"));
+  short_pause(cx);
+  if (receive_if_waiting(cx)) return true;
+  if (!silence.endure(1)) return false;
+
+  // The receiver takes a while to rearrange its memory; wait until it says
+  // anything, with a beep every 25 pauses so the wait can be heard.
+  for (;;) {
+    for (int k = 1; k <= 100; ++k) {
+      short_pause(cx);
+      if (k % 25 == 0) play_clip(cx, st.pause_wave_path, "beep");
+      if (!silence.endure(1)) return false;
+    }
+    st.reply_text = "";
+    if (bytes_waiting(cx, st.com_port) > 0) return true;
+  }
 }
 
 }  // namespace
@@ -156,39 +203,17 @@ void write_bank_to_receiver(Context& cx) {
 
 void check_receiver_banks(Context& cx) {
   say(cx, "ckconfig");
+  // One time limit for all ten letters: a receiver that keeps the check
+  // waiting is given up after about the same time, however many letters.
+  SilenceBudget silence(cx);
   for (char letter = 'A'; letter <= 'J'; ++letter) {
-    const auto size = query_bank_size(cx, std::string(1, letter));
-    if (!size || (*size != "90" && !resize_receiver_bank(cx, letter))) {
+    const auto size = query_bank_size(cx, std::string(1, letter), silence);
+    if (!size || (*size != "90" && !resize_receiver_bank(cx, letter, silence))) {
       say(cx, "inv");
       return;
     }
   }
   say(cx, "ok");
-}
-
-bool resize_receiver_bank(Context& cx, char letter) {
-  State& st = cx.st;
-  const std::string name(1, letter);
-  short_pause(cx);
-  say(cx, name);
-  send_text(cx, cat("MW", name, "90"));
-  short_pause(cx);
-  if (receive_if_waiting(cx)) return true;
-
-  // The receiver takes a while to rearrange its memory; wait until it says
-  // anything, with a beep every 25 pauses so the wait can be heard.
-  const int budget = pause_budget(cx);
-  int pauses = 1;
-  for (;;) {
-    for (int k = 1; k <= 100; ++k) {
-      short_pause(cx);
-      if (k % 25 == 0) play_clip(cx, st.pause_wave_path, "beep");
-    }
-    pauses += 100;
-    st.reply_text = "";
-    if (bytes_waiting(cx, st.com_port) > 0) return true;
-    if (pauses >= budget) return false;
-  }
 }
 
 }  // namespace talvaro

@@ -12,8 +12,8 @@ struct Context;
 std::string channel_record(std::string_view bank_letter, int channel, std::string_view frequency,
                            std::string_view mode_line, std::string_view label);
 void write_bank_to_receiver(Context& cx);
+// Checks that receiver banks A to J hold 90 channels each, resizing those
+// that do not; "inv" when the receiver stays silent too long.
 void check_receiver_banks(Context& cx);
-// false when the receiver gave no answer within the time limit.
-bool resize_receiver_bank(Context& cx, char letter);
 
 }  // namespace talvaro

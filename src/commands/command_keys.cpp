@@ -115,6 +115,12 @@ void begin_search(Context& cx) {
   cx.st.entry_mode = entry::none;
   start_search(cx);
 }
+// R cannot scan a bank that is no longer loaded; like any other refused
+// scan start it ends the pending entry.
+void refuse_bank_scan(Context& cx) {
+  cx.st.entry_mode = entry::none;
+  refuse(cx);
+}
 void begin_bank_scan(Context& cx) {
   cx.st.entry_mode = entry::none;
   start_bank_scan(cx);
@@ -128,7 +134,12 @@ void announce_frequency(Context& cx) {
 }
 void play_help(Context& cx) { play_clip(cx, cx.st.wave_path, "help", false); }
 
-void browse_bank(Context& cx) { step_entry(cx, cx.st.last_key == key::up); }
+// Like the other tuning keys, browsing leaves the tuned frequency shown: the
+// next digit starts a new one.
+void browse_bank(Context& cx) {
+  step_entry(cx, cx.st.last_key == key::up);
+  cx.st.frequency_entry_fresh = 1;
+}
 void tune_by_kilohertz(Context& cx) { tune_by_offset(cx, cx.st.last_key == key::up ? 1000 : -1000); }
 void tune_by_100_hz(Context& cx) { tune_by_offset(cx, cx.st.last_key == key::right ? 100 : -100); }
 void tune_by_step(Context& cx) {
@@ -179,7 +190,7 @@ struct CommandRow {
 constexpr std::array early_rows{
     CommandRow{is<'W'>, always, begin_write, Then::end},
     CommandRow{is<'R'>, no_bank_mode, begin_search, Then::end},
-    CommandRow{is<'R'>, stale_bank_scan, refuse, Then::end},
+    CommandRow{is<'R'>, stale_bank_scan, refuse_bank_scan, Then::end},
     CommandRow{is<'R'>, always, begin_bank_scan, Then::go_on},
 };
 

@@ -76,12 +76,23 @@ void run_raw_command(Context& cx) {
 
 // ------------------------------------------------------------ the write command's letter step
 
+// Loads the bank the write command names; true when it has entries to write.
+// A missing bank has said "bnf".
+bool load_bank_to_write(Context& cx) {
+  State& st = cx.st;
+  st.bank_file_name = cat("bank", st.bank_number_text, ".dat");
+  return load_bank(cx) && bank_has_entries(cx);
+}
+
 // After W and two digits, the receiver bank letter: the receiver bank is
-// cleared at once, ready for the write that Enter starts.
+// cleared at once, ready for the write that Enter starts, but only when that
+// write can happen: a bank that does not load or has no entries leaves the
+// receiver's bank as it is.
 void take_receiver_bank_letter(Context& cx) {
   State& st = cx.st;
   const char letter = static_cast<char>(st.last_key);
-  if (st.bank_number_text.size() != 2 || !all_digits(st.bank_number_text) || !is_receiver_bank_letter(letter)) {
+  if (st.bank_number_text.size() != 2 || !all_digits(st.bank_number_text) || !is_receiver_bank_letter(letter) ||
+      !load_bank_to_write(cx)) {
     say(cx, "inv");
     st.entry_mode = entry::none;
     return;

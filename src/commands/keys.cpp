@@ -1,11 +1,15 @@
 #include "commands/keys.h"
 
+#include <algorithm>
+
 #include "core/context.h"
 #include "panel/poll.h"
 
 namespace talvaro {
 
 namespace {
+
+constexpr int key_q = 'Q';
 
 // A key press adds its code and then a receive marker (0), which makes the
 // dispatcher read the receiver's answer to whatever the key sent.
@@ -14,8 +18,17 @@ void queue_key(State& st, int key_code) {
   // pressed while another is held is lost.
   if (st.key_held == 1) return;
   st.key_held = 1;
-  // A full queue drops the press: ten keys are already waiting.
-  if (st.key_queue_length < 0 || st.key_queue_length + 2 > key_queue_size) return;
+  if (st.key_queue_length < 0 || st.key_queue_length > key_queue_size) return;
+  // A full queue drops the press: ten keys are already waiting. Q is never
+  // dropped: it takes the place of the last key waiting, unless a Q waits
+  // already, so the program can always be ended.
+  if (st.key_queue_length + 2 > key_queue_size) {
+    const auto waiting = st.key_queue.begin() + st.key_queue_length;
+    if (key_code == key_q && st.key_queue_length >= 2 && std::find(st.key_queue.begin(), waiting, key_q) == waiting) {
+      st.key_queue[static_cast<std::size_t>(st.key_queue_length - 2)] = key_q;
+    }
+    return;
+  }
   const auto at = static_cast<std::size_t>(st.key_queue_length);
   st.key_queue[at] = key_code;
   st.key_queue[at + 1] = 0;

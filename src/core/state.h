@@ -62,6 +62,7 @@ struct State {
   Text meter_scale;
   int space_pressed = 0;      // set for one dispatch when the key is Space
   int readback_attempts = 0;  // "RX" sent without an "RF" answer, this stop
+  int level_polled = 0;       // 1 once a level poll was answered or went unanswered
 
   // Tuning and receiver settings.
   Text frequency_text;

@@ -343,6 +343,11 @@ void read_back_scan_stop(Context& cx) {
   st.meter_state = idle;
 }
 
+// Until the first level poll, a receiver that has not answered has not yet
+// been asked anything it must answer: a key pressed during the greeting
+// waits for that poll instead of finding the receiver "never answered".
+bool before_first_level_poll(const State& st) { return st.connection_state == -1 && st.level_polled == 0; }
+
 }  // namespace
 
 void poll_tick(Context& cx) {
@@ -350,8 +355,9 @@ void poll_tick(Context& cx) {
   switch (st.meter_state) {
     case idle:
       // Keys come first: one queue entry per tick, and no level poll while
-      // any wait.
-      if (st.key_queue_length != 0) {
+      // any wait, except that keys wait for the first level poll of a
+      // receiver that has not answered yet.
+      if (st.key_queue_length != 0 && !before_first_level_poll(st)) {
         dispatch_key(cx);
       } else {
         st.meter_state = ask_level;
@@ -364,6 +370,7 @@ void poll_tick(Context& cx) {
       break;
     case read_level:
       receive_reply(cx);
+      st.level_polled = 1;
       // Without a reply the decisions run on the previous squelch reading.
       if (!st.reply_text.empty()) show_level(cx);
       follow_scans(cx);

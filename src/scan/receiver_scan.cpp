@@ -91,7 +91,9 @@ void start_receiver_scan(Context& cx) {
   set_font(cx, "Ariel", 50, 700);
   set_colour(cx, colour_black);
   print_text(cx, {st.mode_text, space_text(6)});
-  say(cx, st.mode_text);
+  // The mode keys' texts "CW " and "AUT" are spoken by the clips of their modes.
+  const auto mode = mode_row_for_text(st.mode_text);
+  say(cx, mode ? mode->clip : std::string_view(st.mode_text));
 
   st.scan_just_started = 1;
   short_pause(cx);

@@ -289,6 +289,9 @@ void tune_by_offset(Context& cx, std::int64_t offset_hz) {
   hz_to_frequency(cx);
   st.frequency_text = st.argument_text;
   tune_vfo_a(cx);
+  // The text now holds the tuned frequency, not typed digits: the next digit
+  // starts a new frequency instead of extending this one.
+  st.frequency_entry_fresh = 1;
 }
 
 }  // namespace talvaro

@@ -31,7 +31,8 @@ void hz_to_frequency(Context& cx);
 // The Page Up / Page Down offset in hertz, from step_text.
 std::int64_t step_offset_hz(Context& cx);
 // Retunes by a signed offset; "inv" when the result would fall below 0.1 MHz
-// or cannot be represented.
+// or cannot be represented. After it has tuned, the next digit typed starts a
+// new frequency.
 void tune_by_offset(Context& cx, std::int64_t offset_hz);
 
 }  // namespace talvaro

@@ -130,7 +130,20 @@ TEST(Transfer, CheckGivesUpOnASilentReceiverAfterThirtySeconds) {
   const auto spoken = bench.audio.spoken();
   EXPECT_EQ(spoken.front(), "ckconfig");
   EXPECT_EQ(spoken.back(), "inv");
-  EXPECT_EQ(std::count(spoken.begin(), spoken.end(), "beep"), 12);
+  EXPECT_EQ(std::count(spoken.begin(), spoken.end(), "beep"), 11);
+  EXPECT_EQ(bench.pauses(), 302);  // the answered query's and the letter's pauses are no silence
+
+  // Each letter answered after some 20 s: the silences add up over the letters.
+  bench.forget();
+  receiver = ScriptedReceiver::install(*bench.cx, [asked = std::string()](const std::string& command) mutable {
+    if (command.size() != 3 || asked.find(command[2]) != std::string::npos) return Answers{};
+    asked += command[2];
+    return Answers{{"MW " + command.substr(2) + ":90\r\n", 100}};
+  });
+  check_receiver_banks(*bench.cx);
+  EXPECT_EQ(bench.audio.spoken_text(), "ckconfig inv");
+  EXPECT_LE(bench.pauses(), 302);
+  EXPECT_EQ(receiver->commands.back(), "MWB");
 
   // A pause clip of one second: thirty of them make the time limit.
   BankBench slow;

@@ -47,6 +47,12 @@ TEST(KeyEvents, QueueingHeldKeysShiftAndAFullQueue) {
   EXPECT_EQ(bench.st.key_queue_length, 20);
   EXPECT_EQ(bench.st.key_queue[18], '7');
   EXPECT_EQ(bench.st.key_held, 0);
+  // Q is never dropped: it takes the place of the last key, once.
+  bench.press('Q');
+  bench.press('Q');
+  EXPECT_EQ(bench.st.key_queue_length, 20);
+  EXPECT_EQ(bench.st.key_queue[16], '6');
+  EXPECT_EQ(bench.st.key_queue[18], 'Q');
   bench.tick(2);
   bench.press('C');
   EXPECT_EQ(bench.st.key_queue_length, 20);
@@ -180,6 +186,29 @@ TEST(CommandKeys, TuningKeysDependOnWhatScans) {
   EXPECT_EQ(bench.sent(), "");
 }
 
+TEST(CommandKeys, TheFirstDigitAfterATuningKeyStartsANewFrequency) {
+  struct Case {
+    int key;
+    const char* tuned;
+  };
+  for (const Case& c :
+       {Case{key::up, "VA0145.00100"}, Case{key::down, "VA0144.99900"}, Case{key::left, "VA0144.99990"},
+        Case{key::right, "VA0145.00010"}, Case{key::page_up, "VA0145.01250"}, Case{key::page_down, "VA0144.98750"}}) {
+    PanelBench bench;
+    // Digits and then a tuning key tune from the typed text.
+    bench.type({'1', '4', '5', c.key});
+    EXPECT_EQ(bench.sent(), c.tuned);
+    bench.type({'1', '4', '6', key::enter});
+    EXPECT_EQ(bench.sent(), "VA0146000000|ST012.50") << c.tuned;
+  }
+  // Browsing a bank is tuning too.
+  PanelBench bench;
+  enter_bank_mode(bench);
+  bench.st.frequency_entry_fresh = 0;
+  bench.type({key::down, '1', '4', '7', key::enter});
+  EXPECT_EQ(bench.sent(), "VA0146000000|VA0147000000|ST012.50");
+}
+
 TEST(CommandKeys, BankModeBrowsingAndAReplacedTable) {
   PanelBench bench;
   enter_bank_mode(bench);
@@ -198,6 +227,12 @@ TEST(CommandKeys, BankModeBrowsingAndAReplacedTable) {
   EXPECT_EQ(bench.st.entry_mode, 0);
   EXPECT_EQ(bench.st.bank_scan_state, 1);
   EXPECT_EQ(bench.sent(), "");
+  // Refused, R also ends the pending entry: the digits that follow tune.
+  bench.forget();
+  bench.type({'S', 'R', '1', '4', '4', key::enter});
+  EXPECT_EQ(bench.spoken(), "start inv 1 4 4 ok");
+  EXPECT_EQ(bench.st.search_low_text, "145");
+  EXPECT_EQ(bench.sent(), "VA0144000000|ST012.50");
 }
 
 TEST(CommandKeys, BankCommandKeysStartAnEntryWithAnEmptyNumber) {

@@ -44,21 +44,34 @@ TEST(Dispatch, TypingAFrequencyTunesItAtEnter) {
   EXPECT_EQ(bench.st.frequency_text, "14.6");
 }
 
-TEST(Dispatch, TheFirstKeyBeforeAnyReplyEndsTheProgram) {
+TEST(Dispatch, AKeyWaitsForTheFirstLevelPollAndEndsTheProgramOnlyWhenItWentUnanswered) {
   for (int key : {key::space, int{'1'}}) {
     PanelBench bench(1);
     bench.st.connection_state = -1;
     bench.st.status_text = "Connecting";
     bench.type({key});
-    // Space sends its byte before the connection check.
-    EXPECT_EQ(bench.sent(), key == key::space ? "<RS>" : "");
+    // "LM" goes out first; Space sends its byte before the connection check.
+    EXPECT_EQ(bench.sent(), key == key::space ? "LM|<RS>" : "LM");
     EXPECT_EQ(bench.spoken(), "rnc");
     EXPECT_EQ(bench.st.running, 0);
     EXPECT_EQ(bench.st.connection_state, 0);
     EXPECT_EQ(bench.st.frequency_text, "145.0");
     close_text_file(bench.st.debug_file);
-    EXPECT_EQ(bench.read_file("debug1.dat"), key == key::space ? "**SPC\r\n" : "**1\r\n");
+    EXPECT_EQ(bench.read_file("debug1.dat"), key == key::space ? "TX= LM\r\n**SPC\r\n" : "TX= LM\r\n**1\r\n");
   }
+  // A key pressed during the greeting is carried out once the receiver has
+  // answered the first poll.
+  PanelBench bench;
+  bench.st.connection_state = -1;
+  bench.st.status_text = "Connecting";
+  bench.press('1');
+  bench.tick(2);
+  EXPECT_EQ(bench.sent(), "LM");
+  bench.reply("LM%00\r");
+  bench.settle();
+  EXPECT_EQ(bench.spoken(), "connected 1");
+  EXPECT_EQ(bench.st.running, 1);
+  EXPECT_EQ(bench.st.frequency_text, "1");
 }
 
 TEST(Dispatch, KeyEchoesInTheLog) {
@@ -153,6 +166,9 @@ TEST(Dispatch, KillConfirmsOnce) {
 
 TEST(Dispatch, WriteTakesTwoDigitsThenAReceiverBankLetter) {
   PanelBench bench;
+  bench.write_file("bank01.dat", "Bank01\r\nFM\r\n12.5\r\n \r\n145.5\r\nOne\r\n9999\r\n");
+  bench.write_file("bank02.dat", "Bank02\r\nFM\r\n12.5\r\n \r\n9999\r\n");
+  bench.write_file("bank03.dat", "Bank03\r\nFM\r\n12.5\r\n \r\n145.5\r\n9999\r\n");
   bench.type({'W', '0', '1'});
   EXPECT_EQ(bench.spoken(), "write fromb 0 1 torb");
   EXPECT_EQ(bench.sent(), "");
@@ -170,7 +186,10 @@ TEST(Dispatch, WriteTakesTwoDigitsThenAReceiverBankLetter) {
        {Case{{'W', '0', '1', '2'}, "write fromb 0 1 torb 2 inv"},
         Case{{'W', '0', '1', 'Z'}, "write fromb 0 1 torb inv"}, Case{{'W', '0', '1', 'R'}, "write fromb 0 1 torb inv"},
         Case{{'W', '0', '1', enter}, "write fromb 0 1 torb inv"},
-        Case{{'W', '0', key::point, 'C'}, "write fromb 0 point torb inv"}}) {
+        Case{{'W', '0', key::point, 'C'}, "write fromb 0 point torb inv"},
+        // The receiver's bank is cleared only for a bank that loads and has entries.
+        Case{{'W', '0', '2', 'C'}, "write fromb 0 2 torb inv"}, Case{{'W', '0', '3', 'C'}, "write fromb 0 3 torb inv"},
+        Case{{'W', '0', '4', 'C'}, "write fromb 0 4 torb bnf inv"}}) {
     bench.forget();
     bench.st.entry_mode = 0;
     for (int key : c.keys) bench.type({key});

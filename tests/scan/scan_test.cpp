@@ -86,12 +86,15 @@ TEST(ReceiverScan, StartTakesTheModeMostChannelsUseFromTheListingInTime) {
       // Nothing counted: the mode stays and is still announced; with scan
       // announcements off the start says "scan" itself.
       {"", "USB", "145", "usb scan", {}},
+      // The mode keys' texts for CW and automatic mode are spoken by their clips.
+      {"", "CW ", "145", "cw scan", {}},
+      {"", "AUT", "145", "auto scan", {}},
   };
   for (const Case& c : cases) {
     BankBench bench;
     auto receiver = ScriptedReceiver::install(*bench.cx, listing(c.listing));
     bench.st.bank_number_text = c.bank;
-    bench.st.mode_text = "USB";
+    bench.st.mode_text = c.listing.empty() ? c.mode : "USB";
     bench.st.scan_voice_enabled = c.bank.empty() ? 0 : 1;
     bench.st.entry_mode = 8;
     bench.st.scan_resume_delay = 5;

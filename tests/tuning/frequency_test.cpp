@@ -158,12 +158,12 @@ TEST(Commit, TypedFrequencyIsSentShownAndEndsScansAndSearch) {
   commit_frequency(*t.cx);
   EXPECT_EQ(t.take_commands(), Commands{"VA0145000000"});
   EXPECT_EQ(t.display.text_at(300, 150), "145.0");
-  // Up before Enter steps from the typed digits and keeps the entry flag.
+  // Up before Enter steps from the typed digits; the next digit starts anew.
   st.frequency_entry_fresh = 1;
   t.type("145");
   tune_by_offset(*t.cx, 1000);
   t.type("5");
-  EXPECT_EQ(st.frequency_text, "145.0015");
+  EXPECT_EQ(st.frequency_text, "5");
   // Nothing typed, or another entry pending: nothing is sent.
   st.frequency_text = "";
   commit_frequency(*t.cx);
