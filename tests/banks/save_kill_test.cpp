@@ -1,15 +1,21 @@
 // A save killed at any moment leaves the old bank or the new one, whole.
 
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <random>
 #include <thread>
 
+#include "banks/bank_bench.h"
 #include "banks/bank_file.h"
+#include "banks/bank_ops.h"
 #include "support/fakes.h"
 
 namespace talvaro {
@@ -62,6 +68,45 @@ TEST(SaveBankFaults, KillingTheProcessDuringSavesNeverLeavesAHalfBank) {
   fill(bench.st, 3, "c");
   save_bank(*bench.cx);
   EXPECT_NE(bench.read_file("bank09.dat").find("\r\n142\r\nc\r\n9999\r\n"), std::string::npos);
+}
+
+// Runs check in a child process as the unprivileged user "nobody"; true when
+// it held there.
+bool holds_as_nobody(const std::function<bool()>& check) {
+  const pid_t child = fork();
+  if (child == 0) {
+    const passwd* nobody = getpwnam("nobody");
+    const uid_t uid = nobody != nullptr ? nobody->pw_uid : 65534;
+    const gid_t gid = nobody != nullptr ? nobody->pw_gid : 65534;
+    if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(2);
+    _exit(check() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(SaveBankFaults, AnotherUsersBankFilesAreNeitherReplacedNorDeleted) {
+  namespace fs = std::filesystem;
+  if (geteuid() != 0) GTEST_SKIP() << "needs to run the check as another user";
+  testing::BankBench bench;
+  fs::permissions(bench.dir, fs::perms::all);  // a folder every user may write into
+  const std::string bank = testing::bank_file("bank05", "FM", "12.5", {{"145.5", " "}});
+  // Owned by root: 0644 may not be written by anyone else; 0666 may, but a
+  // new file could not be given root as its owner.
+  for (const auto& [name, mode] : {std::pair{"bank05.dat", 0644}, {"bank06.dat", 0666}, {"bank07.dat", 0644}}) {
+    bench.write_file(name, bank);
+    fs::permissions(bench.dir / name, static_cast<fs::perms>(mode));
+  }
+  bench.st.frequency_text = "146";
+  EXPECT_TRUE(holds_as_nobody([&bench, &bank] {
+    bench.run(put_memory, "05");
+    bench.run(put_memory, "06");
+    bench.run(delete_bank_file, "07");
+    return bench.audio.spoken_text() == "inv inv ok" && bench.read_file("bank05.dat") == bank &&
+           bench.read_file("bank06.dat") == bank && bench.read_file("bank07.dat") == bank &&
+           !bench.exists("bank06.dat.tmp");
+  }));
 }
 
 TEST(BankFileFaults, HugeBinaryAndLongFilesLoadWithinTheTable) {
