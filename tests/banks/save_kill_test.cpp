@@ -3,6 +3,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <functional>
 #include <random>
 #include <thread>
+#include <utility>
 
 #include "banks/bank_bench.h"
 #include "banks/bank_file.h"
@@ -70,14 +72,17 @@ TEST(SaveBankFaults, KillingTheProcessDuringSavesNeverLeavesAHalfBank) {
   EXPECT_NE(bench.read_file("bank09.dat").find("\r\n142\r\nc\r\n9999\r\n"), std::string::npos);
 }
 
-// Runs check in a child process as the unprivileged user "nobody"; true when
-// it held there.
+// The unprivileged user "nobody" and its group.
+std::pair<uid_t, gid_t> nobody_ids() {
+  const passwd* nobody = getpwnam("nobody");
+  return nobody != nullptr ? std::pair{nobody->pw_uid, nobody->pw_gid} : std::pair<uid_t, gid_t>{65534, 65534};
+}
+
+// Runs check in a child process as "nobody"; true when it held there.
 bool holds_as_nobody(const std::function<bool()>& check) {
   const pid_t child = fork();
   if (child == 0) {
-    const passwd* nobody = getpwnam("nobody");
-    const uid_t uid = nobody != nullptr ? nobody->pw_uid : 65534;
-    const gid_t gid = nobody != nullptr ? nobody->pw_gid : 65534;
+    const auto [uid, gid] = nobody_ids();
     if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(2);
     _exit(check() ? 0 : 1);
   }
@@ -99,6 +104,19 @@ TEST(SaveBankFaults, AnotherUsersBankFilesAreNeitherReplacedNorDeleted) {
     fs::permissions(bench.dir / name, static_cast<fs::perms>(mode));
   }
   bench.st.frequency_text = "146";
+  // Replaced by root, a bank of another user keeps its owner, group and mode.
+  const auto [uid, gid] = nobody_ids();
+  bench.write_file("bank08.dat", bank);
+  ASSERT_EQ(chown((bench.dir / "bank08.dat").c_str(), uid, gid), 0);
+  ASSERT_EQ(chmod((bench.dir / "bank08.dat").c_str(), 0640), 0);
+  bench.run(put_memory, "08");
+  struct stat replaced {};
+  ASSERT_EQ(stat((bench.dir / "bank08.dat").c_str(), &replaced), 0);
+  EXPECT_EQ(bench.read_file("bank08.dat"), testing::bank_file("bank05", "FM", "12.5", {{"145.5", " "}, {"146", " "}}));
+  EXPECT_EQ(replaced.st_uid, uid);
+  EXPECT_EQ(replaced.st_gid, gid);
+  EXPECT_EQ(replaced.st_mode & 07777, 0640u);
+  bench.forget();
   EXPECT_TRUE(holds_as_nobody([&bench, &bank] {
     bench.run(put_memory, "05");
     bench.run(put_memory, "06");
