@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <system_error>
 
 #include "core/context.h"
+#include "core/files.h"
 #include "voice/voice.h"
 
 namespace talvaro {
@@ -13,6 +16,18 @@ namespace talvaro {
 namespace fs = std::filesystem;
 
 namespace {
+
+// A save writes its new file under the target's name plus this, then renames.
+constexpr std::string_view temp_suffix = ".tmp";
+
+// "bank" + two or four digits + ".dat" + the suffix: a temporary bank file.
+bool is_leftover_save(std::string_view name) {
+  const std::string ending = cat(".dat", temp_suffix);
+  if (!name.starts_with("bank") || !name.ends_with(ending)) return false;
+  const std::string_view digits = name.substr(4, name.size() - 4 - std::min(name.size() - 4, ending.size()));
+  return (digits.size() == 2 || digits.size() == 4) &&
+         std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 // More links in a row than this are taken as a loop, as the system does.
 constexpr int max_link_hops = 40;
@@ -31,8 +46,6 @@ std::optional<fs::path> real_target(const fs::path& name) {
   }
   return std::nullopt;
 }
-
-constexpr fs::perms any_write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
 
 // The file's lines: cells 0 up to and including the end marker, at most 400.
 std::string bank_file_bytes(const BankTable& table) {
@@ -53,12 +66,9 @@ bool load_bank(Context& cx) {
   // Bank mode belongs to the bank select_bank loaded; any other load ends that.
   st.selected_bank_loaded = 0;
 
-  // Only a regular file is a bank; anything else (a folder, a pipe that would
-  // block the open) counts as missing.
-  std::error_code error;
-  const fs::file_status status = fs::status(fs::path(st.bank_file_name.str()), error);
-  const bool usable = fs::exists(status) ? fs::is_regular_file(status) : true;
-  if (!usable || open_text_file(st.bank_file, st.bank_file_name, "R") != 0) {
+  // Only a regular file is a bank; anything else (a folder, a pipe) counts as
+  // missing.
+  if (open_text_file(st.bank_file, st.bank_file_name, "R") != 0) {
     say(cx, "bnf");
     return false;
   }
@@ -79,48 +89,21 @@ bool load_bank(Context& cx) {
   return true;
 }
 
-std::optional<PendingBankSave> write_bank_temp(Context& cx) {
+bool save_bank(Context& cx) {
   const State& st = cx.st;
-  if (st.bank_file_name.empty()) return std::nullopt;
+  if (st.bank_file_name.empty()) return false;
   const std::optional<fs::path> target = real_target(fs::path(st.bank_file_name.str()));
-  if (!target) return std::nullopt;
-
-  std::error_code error;
-  const fs::file_status status = fs::status(*target, error);
-  const bool exists = fs::exists(status);
-  // A file that may not be written is left exactly as it is; so is anything
-  // that is not a plain file.
-  if (exists && (!fs::is_regular_file(status) || (status.permissions() & any_write) == fs::perms::none)) {
-    return std::nullopt;
-  }
-
-  PendingBankSave pending{target->string(), target->string() + ".tmp"};
-  // A leftover temporary file (or a link by that name) must not be written
-  // through.
-  fs::remove(pending.temp, error);
-  {
-    std::ofstream out(pending.temp, std::ios::binary | std::ios::trunc);
-    const std::string bytes = bank_file_bytes(st.bank_table);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      fs::remove(pending.temp, error);
-      return std::nullopt;
-    }
-  }
-  // The new file keeps the permissions of the one it replaces.
-  if (exists) fs::permissions(pending.temp, status.permissions(), error);
-  return pending;
+  if (!target) return false;
+  return files::replace_file(target->string(), cat(target->string(), temp_suffix), bank_file_bytes(st.bank_table));
 }
 
-void commit_bank_save(const PendingBankSave& pending) {
+void remove_leftover_saves() {
   std::error_code error;
-  fs::rename(pending.temp, pending.target, error);
-  if (error) fs::remove(pending.temp, error);
-}
-
-void save_bank(Context& cx) {
-  if (const auto pending = write_bank_temp(cx)) commit_bank_save(*pending);
+  fs::directory_iterator it(fs::path("."), error);
+  for (const fs::directory_iterator end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (is_leftover_save(name) && !it->is_directory(error)) files::remove_name(name);
+  }
 }
 
 int find_end_marker(const Context& cx) {

@@ -9,6 +9,7 @@
 
 #include "banks/bank_file.h"
 #include "core/context.h"
+#include "core/files.h"
 #include "core/text.h"
 #include "panel/display.h"
 #include "tuning/frequency.h"
@@ -52,12 +53,20 @@ void refuse(Context& cx) {
   cx.st.entry_mode = 0;
 }
 
+// Tunes the current entry; one that cannot be tuned gets "inv" instead.
 void tune_current_entry(Context& cx) {
   State& st = cx.st;
+  if (!bank_entry_usable(cx, st.bank_cell_index)) {
+    say(cx, "inv");
+    return;
+  }
   st.frequency_text = cell(st.bank_table, st.bank_cell_index);
   st.argument_text = st.frequency_text;
   tune_vfo_a(cx);
 }
+
+// "ok" once the file is in place, "inv" when the save failed.
+void say_saved(Context& cx, bool saved) { say(cx, saved ? "ok" : "inv"); }
 
 // The label line under the frequency, in green.
 void select_label_line(Context& cx) {
@@ -73,6 +82,32 @@ void close_gap(BankTable& table, int from, int end) {
 }
 
 }  // namespace
+
+bool bank_entry_usable(const Context& cx, int index) {
+  return index >= 0 && index < bank_table_size && printable_ascii(cell(cx.st.bank_table, index));
+}
+
+int usable_entry_from(const Context& cx, int index, bool forward) {
+  const int end = entries_end(cx);
+  if (end < 0) return -1;
+  for (int seen = first_entry; seen < end; seen += 2) {
+    if (index < first_entry) index = end - 2;
+    if (index >= end) index = first_entry;
+    if (bank_entry_usable(cx, index)) return index;
+    index += forward ? 2 : -2;
+  }
+  return -1;
+}
+
+void send_bank_step(Context& cx) {
+  State& st = cx.st;
+  if (!printable_ascii(cell(st.bank_table, 2))) {
+    say(cx, "inv");
+    return;
+  }
+  st.step_text = cell(st.bank_table, 2);
+  send_step(cx);
+}
 
 void select_bank(Context& cx) {
   State& st = cx.st;
@@ -90,16 +125,20 @@ void select_bank(Context& cx) {
     return;
   }
   st.entry_mode = 0;
-  if (!bank_has_entries(cx)) {
-    // Nothing to tune: the end marker must never reach the receiver.
+  const int first = usable_entry_from(cx, first_entry, true);
+  if (first < 0) {
+    // Nothing to tune: the end marker must never reach the receiver, nor an
+    // entry that cannot be sent.
     st.selected_bank_loaded = 0;
     st.bank_scan_state = 0;
     say(cx, "inv");
     return;
   }
+  // Entries that cannot be tuned are skipped, with "inv".
+  if (first != first_entry) say(cx, "inv");
   st.selected_bank_loaded = 1;
   st.bank_scan_state = 1;
-  st.bank_cell_index = first_entry;
+  st.bank_cell_index = first;
 
   short_pause(cx);
   tune_current_entry(cx);
@@ -107,8 +146,7 @@ void select_bank(Context& cx) {
   st.mode_text = cell(st.bank_table, 1);
   apply_mode(cx);
   short_pause(cx);
-  st.step_text = cell(st.bank_table, 2);
-  send_step(cx);
+  send_bank_step(cx);
   say(cx, "sel");
 }
 
@@ -127,6 +165,11 @@ void step_entry(Context& cx, bool forward) {
   // (a delete since the load may have shortened the bank).
   if (index == first_entry - 2) index = end - 2;
   if (index < first_entry || index >= end || index % 2 != 0) index = first_entry;
+  // An entry that cannot be tuned is skipped, with "inv", for the next one.
+  const int usable = usable_entry_from(cx, index, forward);
+  if (usable != index) say(cx, "inv");
+  if (usable < 0) return;
+  index = usable;
   st.bank_cell_index = index;
 
   tune_current_entry(cx);
@@ -151,17 +194,18 @@ void delete_entry(Context& cx) {
   }
   if (is_end(cell(st.bank_table, index))) st.bank_cell_index = first_entry;
 
+  bool saved = false;
   if (is_end(cell(st.bank_table, first_entry))) {
     // The last entry is gone: save the empty bank and leave bank mode
     // without tuning anything.
-    save_bank(cx);
+    saved = save_bank(cx);
     st.bank_scan_state = 0;
   } else {
     tune_current_entry(cx);
-    save_bank(cx);
+    saved = save_bank(cx);
   }
   st.entry_mode = 0;
-  say(cx, "ok");
+  say_saved(cx, saved);
 }
 
 void sort_bank(Context& cx) {
@@ -213,8 +257,7 @@ void sort_bank(Context& cx) {
     }
   }
 
-  save_bank(cx);
-  say(cx, "ok");
+  say_saved(cx, save_bank(cx));
 }
 
 void put_memory(Context& cx) {
@@ -326,8 +369,7 @@ void merge_into_bank(Context& cx) {
     cell(table, e + 3) = " ";
     e += 2;
   }
-  save_bank(cx);
-  say(cx, "ok");
+  say_saved(cx, save_bank(cx));
 }
 
 void delete_bank_file(Context& cx) {
@@ -338,16 +380,13 @@ void delete_bank_file(Context& cx) {
     return;
   }
   namespace fs = std::filesystem;
-  const fs::path path = bank_name_for(st.bank_number_text);
+  const std::string path = bank_name_for(st.bank_number_text);
   std::error_code error;
-  const fs::file_status status = fs::symlink_status(path, error);
-  if (!error) {
-    constexpr auto write_bits = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    // A link goes (not its target); a regular file goes unless no one may
-    // write it. Anything else stays.
-    const bool removable = fs::is_symlink(status) ||
-                           (fs::is_regular_file(status) && (status.permissions() & write_bits) != fs::perms::none);
-    if (removable) fs::remove(path, error);
+  const fs::file_status status = fs::symlink_status(fs::path(path), error);
+  // A link goes (not its target); a regular file goes only when the user may
+  // write it. Anything else stays.
+  if (!error && (fs::is_symlink(status) || (fs::is_regular_file(status) && files::may_write(path)))) {
+    files::remove_name(path);
   }
   say(cx, "ok");
 }

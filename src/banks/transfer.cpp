@@ -8,6 +8,7 @@
 #include <string>
 
 #include "banks/bank_file.h"
+#include "banks/bank_ops.h"
 #include "core/context.h"
 #include "core/text.h"
 #include "link/protocol.h"
@@ -163,6 +164,15 @@ bool resize_receiver_bank(Context& cx, char letter, SilenceBudget& silence) {
   }
 }
 
+// A label goes onto the line with its control characters as blanks.
+std::string sendable_label(std::string_view label) {
+  std::string text(label);
+  for (char& c : text) {
+    if (c < ' ' || c == '\x7f') c = ' ';
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string channel_record(std::string_view bank_letter, int channel, std::string_view frequency,
@@ -193,7 +203,11 @@ void write_bank_to_receiver(Context& cx) {
     for (int k = 0; k < pauses; ++k) short_pause(cx);
     pauses = pauses > 1 ? pauses - 2 : 1;
     const int channel = i / 2 - 2;
-    send_text(cx, channel_record(letter, channel, at(i), at(1), at(i + 1)));
+    if (bank_entry_usable(cx, i)) {
+      send_text(cx, channel_record(letter, channel, at(i), at(1), sendable_label(at(i + 1))));
+    } else {
+      say(cx, "inv");  // a frequency that cannot be sent: the channel stays as it is
+    }
     // The receiver bank holds channels 00 to 90.
     if (channel > 89) break;
     if (i % 11 == 0) say(cx, "beep");

@@ -73,11 +73,21 @@ void set_initial_values(State& st) {
   }
 }
 
+// A state record: the first line begins with "***", and every value it gives
+// back is printable text (anything else would go onto the serial line).
+bool holds_state_record(const State& st) {
+  if (left(st.bank_table[0], 3) != "***") return false;
+  for (const SavedSetting& row : saved_settings) {
+    if (!printable_ascii(st.bank_table[static_cast<std::size_t>(row.record_cell)])) return false;
+  }
+  return true;
+}
+
 // The state record written at the last shutdown, when bank00.dat holds one:
 // its values come back once, and the file becomes an empty search bank.
 void restore_or_default(Context& cx) {
   State& st = cx.st;
-  if (left(st.bank_table[0], 3) != "***") {
+  if (!holds_state_record(st)) {
     for (const SavedSetting& row : saved_settings) st.*row.variable = row.default_value;
     return;
   }
@@ -116,6 +126,7 @@ void connection_start(Context& cx) {
   set_font(cx, "Ariel", 50, 700);
 
   set_initial_values(st);
+  remove_leftover_saves();
   st.bank_file_name = "bank00.dat";
   load_bank(cx);  // "bnf" when missing; the table then stays as it was
   restore_or_default(cx);

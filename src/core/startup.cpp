@@ -62,7 +62,8 @@ bool start_up(Context& cx) {
   if (st.voice_enabled == 0) st.wave_path = "";
 
   if (st.debug_enabled == 1) {
-    open_text_file(st.debug_file, "debug1.dat", "W");
+    // Never written through a symbolic link, nor into anything but a regular file.
+    open_text_file(st.debug_file, "debug1.dat", "W", files::Links::refuse);
     const LocalTime now = cx.io.clock.local_time();
     write_debug_line(cx, cat("TALVARO ", st.version_text, "  ", date_text(now), "   ", time_text(now)));
   }

@@ -17,20 +17,18 @@ TextFile& TextFile::operator=(TextFile&& other) noexcept {
 
 TextFile::~TextFile() { close_text_file(*this); }
 
-int open_text_file(TextFile& file, std::string_view name, std::string_view mode) {
-  const char* stdio_mode = nullptr;
+int open_text_file(TextFile& file, std::string_view name, std::string_view mode, files::Links links) {
+  files::OpenFor purpose = files::OpenFor::read;
   if (mode == "R" || mode == "r") {
-    stdio_mode = "rb";
+    purpose = files::OpenFor::read;
   } else if (mode == "W" || mode == "w") {
-    stdio_mode = "wb";
+    purpose = files::OpenFor::write;
   } else if (mode == "A" || mode == "a") {
-    stdio_mode = "ab";
+    purpose = files::OpenFor::append;
   } else {
     return 1;
   }
-  const std::string path(name);
-  if (path.empty()) return 1;
-  std::FILE* opened = std::fopen(path.c_str(), stdio_mode);
+  std::FILE* opened = files::open_regular(std::string(name), purpose, links);
   if (opened == nullptr) return 1;
   close_text_file(file);
   file.file_ = opened;
@@ -64,6 +62,13 @@ int write_line(TextFile& file, std::string_view text, std::size_t length) {
   std::size_t written = std::fwrite(part.data(), 1, part.size(), file.file_);
   written += std::fwrite("\r\n", 1, 2, file.file_);
   return static_cast<int>(written);
+}
+
+bool printable_ascii(std::string_view text) {
+  for (const char c : text) {
+    if (c < ' ' || c > '~') return false;
+  }
+  return true;
 }
 
 void flush_text_file(TextFile& file) {

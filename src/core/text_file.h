@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/files.h"
 #include "core/text.h"
 
 namespace talvaro {
@@ -28,7 +29,7 @@ class TextFile {
   bool is_open() const { return file_ != nullptr; }
 
  private:
-  friend int open_text_file(TextFile& file, std::string_view name, std::string_view mode);
+  friend int open_text_file(TextFile& file, std::string_view name, std::string_view mode, files::Links links);
   friend int read_line(TextFile& file, Text& line);
   friend int write_line(TextFile& file, std::string_view text, std::size_t length);
   friend void close_text_file(TextFile& file);
@@ -38,9 +39,13 @@ class TextFile {
 };
 
 // Mode "R" (existing file, read), "W" (create or empty, write), "A" (create if
-// missing, append); upper or lower case. Returns 0 = opened, 1 = failed; on
-// failure the variable stays closed. An open variable is closed first.
-int open_text_file(TextFile& file, std::string_view name, std::string_view mode);
+// missing, append); upper or lower case. Only a regular file is opened, and
+// the open never waits (a pipe or a folder fails at once, untouched); with
+// files::Links::refuse a symbolic link is not followed. Returns 0 = opened,
+// 1 = failed. An open variable is closed only when the new open succeeds; on
+// failure it keeps what it held.
+int open_text_file(TextFile& file, std::string_view name, std::string_view mode,
+                   files::Links links = files::Links::follow);
 // Reads the next line. 0 = a line (possibly empty), -1 = end of file (line
 // set to ""). On a closed variable nothing happens: line keeps its value, -1.
 int read_line(TextFile& file, Text& line);
@@ -50,6 +55,9 @@ int write_line(TextFile& file, std::string_view text, std::size_t length);
 inline int write_line(TextFile& file, std::string_view text) { return write_line(file, text, text.size()); }
 // Closes the file; closing a closed variable does nothing.
 void close_text_file(TextFile& file);
+// True when every byte is printable ASCII (32 to 126). Frequencies, steps and
+// limits read from a file reach the serial line only when this holds.
+bool printable_ascii(std::string_view text);
 // Hands what has been written so far to the system, so that other programs
 // (and a later look after a crash) see every line.
 void flush_text_file(TextFile& file);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "banks/bank_file.h"
+#include "banks/bank_ops.h"
 #include "commands/dispatch.h"
 #include "core/context.h"
 #include "link/protocol.h"
@@ -146,9 +147,15 @@ bool step_bank_scan(Context& cx) {
   // A table without entries (replaced since the scan started) is never tuned.
   if (!valid_entry_cell(cx, st.bank_cell_index)) st.bank_cell_index = 4;
   if (valid_entry_cell(cx, st.bank_cell_index)) {
-    st.frequency_text = st.bank_table[static_cast<std::size_t>(st.bank_cell_index)];
-    st.argument_text = st.frequency_text;
-    tune_vfo_a(cx);
+    // An entry that cannot be tuned is skipped with "inv"; the next cycle
+    // tunes the one after it.
+    if (bank_entry_usable(cx, st.bank_cell_index)) {
+      st.frequency_text = st.bank_table[static_cast<std::size_t>(st.bank_cell_index)];
+      st.argument_text = st.frequency_text;
+      tune_vfo_a(cx);
+    } else {
+      say(cx, "inv");
+    }
     st.bank_cell_index += 2;
     if (st.bank_cell_index >= find_end_marker(cx)) st.bank_cell_index = 4;
   }

@@ -123,33 +123,35 @@ TEST(LoadBank, ArbitraryBytesNeverCrash) {
   }
 }
 
-TEST(SaveBank, ReplacesOnlyAWritableTargetAndOnlyWhole) {
+TEST(SaveBank, ReplacesOnlyAWritableTargetAndSaysWhetherItDid) {
   Banks b;
   const std::string old_bank = lines_of({"bank06", "AM", "5", " ", "99.5", " ", "9999"});
   b.write_file("bank06.dat", old_bank);
   for (std::size_t k = 0; k < bank07.size(); ++k) b.st.bank_table[k] = bank07[k];
   b.st.bank_table[9] = "junk after the marker";  // a save stops at the marker
   b.st.bank_file_name = "bank06.dat";
-  const auto pending = write_bank_temp(*b.cx);
-  ASSERT_TRUE(pending.has_value());
-  // Interrupted here: the old file is untouched, the new one whole beside it.
-  EXPECT_EQ(b.read_file("bank06.dat"), old_bank);
-  EXPECT_EQ(b.read_file("bank06.dat.tmp"), lines_of(bank07));
-  commit_bank_save(*pending);
+  EXPECT_TRUE(save_bank(*b.cx));
   EXPECT_EQ(b.read_file("bank06.dat"), lines_of(bank07));
   EXPECT_FALSE(b.exists("bank06.dat.tmp"));
 
   // A read-only target is left alone; a writable one keeps its mode.
   b.write_file("bank06.dat", old_bank);
   fs::permissions(b.dir / "bank06.dat", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  b.save_bank07("bank06.dat");
+  EXPECT_FALSE(save_bank(*b.cx));
   EXPECT_EQ(b.read_file("bank06.dat"), old_bank);
   EXPECT_FALSE(b.exists("bank06.dat.tmp"));
   const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
   fs::permissions(b.dir / "bank06.dat", mode);
-  save_bank(*b.cx);
+  EXPECT_TRUE(save_bank(*b.cx));
   EXPECT_EQ(b.read_file("bank06.dat"), lines_of(bank07));
   EXPECT_EQ(fs::status(b.dir / "bank06.dat").permissions() & fs::perms::all, mode);
+
+  // The temporary file's name held by a folder: the save fails, the old file
+  // stays whole.
+  b.write_file("bank06.dat", old_bank);
+  fs::create_directories(b.dir / "bank06.dat.tmp" / "inside");
+  EXPECT_FALSE(save_bank(*b.cx));
+  EXPECT_EQ(b.read_file("bank06.dat"), old_bank);
 }
 
 TEST(SaveBank, LinksAreSavedThroughAndStayLinks) {

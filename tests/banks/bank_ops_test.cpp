@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "banks/bank_bench.h"
@@ -55,6 +56,39 @@ TEST(BankOps, SelectBrowseAndKillEntriesOfTheSelectedBankOnly) {
   EXPECT_EQ(bench.audio.spoken_text(), "put 0 6 bnf create 0 6 ok inv inv inv");
   EXPECT_EQ(bench.read_file("bank05.dat"), killed);
   EXPECT_EQ(bench.read_file("bank06.dat"), bank_file("bank06", "AM", "25", {{"146", " "}}));
+}
+
+// Every byte the panel wrote is a CR or printable ASCII.
+bool line_is_printable(const BankBench& bench) {
+  const std::string& written = bench.serial.line->written;
+  return std::all_of(written.begin(), written.end(), [](char c) { return c == '\r' || (c >= ' ' && c <= '~'); });
+}
+
+TEST(BankOps, FrequenciesAndStepsHoldingControlBytesAreSkippedWithInv) {
+  BankBench bench;
+  bench.write_file("bank05.dat", bank_file("bank05", "FM", "12.5\x11",
+                                           {{"145\x13", " "},
+                                            {"433", "A"},
+                                            {"\xff"
+                                             "29",
+                                             " "}}));
+  bench.run(select_bank, "05");
+  EXPECT_EQ(bench.audio.spoken_text(), "inv fm inv sel");
+  EXPECT_EQ(bench.take_commands(), (Commands{vfo_command("VA", "433"), "MD1"}));
+  EXPECT_EQ(bench.st.step_text, "12.5");
+  // Up and Down both pass over the two entries that cannot be sent.
+  bench.forget();
+  bench.keys({key::up, key::down});
+  EXPECT_EQ(bench.audio.spoken_text(), "inv inv");
+  EXPECT_EQ(bench.take_commands(), (Commands{vfo_command("VA", "433"), vfo_command("VA", "433")}));
+  EXPECT_TRUE(line_is_printable(bench));
+  // A bank holding no entry that can be sent is a bank without entries.
+  bench.write_file("bank06.dat", bank_file("bank06", "FM", "12.5", {{"1\x1e", " "}}));
+  bench.forget();
+  bench.run(select_bank, "06");
+  EXPECT_EQ(bench.audio.spoken_text(), "inv");
+  EXPECT_EQ(bench.st.bank_scan_state, 0);
+  EXPECT_TRUE(bench.take_commands().empty());
 }
 
 TEST(BankOps, EmptyOrMissingBanksAreNeverTuned) {
@@ -194,6 +228,28 @@ TEST(BankOps, DeletingEntriesMovesTheRestUpAndSaves) {
   entries.pop_back();
   EXPECT_EQ(bench.read_file("bank05.dat"), bank_file("bank05", "FM", "12.5", entries));
   EXPECT_EQ(bench.audio.spoken_text(), "ok");
+}
+
+TEST(BankOps, AFailedSaveSaysInvAndLeavesTheOldFileWhole) {
+  BankBench bench;
+  const std::string bank05 = bank_file("bank05", "FM", "12.5", three_entries);
+  bench.write_file("bank05.dat", bank05);
+  // The temporary file's name is held by a folder: no save of bank 5 can end.
+  std::filesystem::create_directories(bench.dir / "bank05.dat.tmp" / "inside");
+  bench.st.frequency_text = "146";
+  const auto kill = [](Context& cx) {
+    select_bank(cx);
+    delete_entry(cx);
+  };
+  for (void (*operation)(Context&) : {put_memory, sort_bank, copy_bank, +kill}) {
+    bench.forget();
+    bench.run(operation, "05");
+    const auto spoken = bench.audio.spoken();
+    ASSERT_FALSE(spoken.empty());
+    EXPECT_EQ(spoken.back(), "inv");
+    EXPECT_EQ(std::count(spoken.begin(), spoken.end(), "ok"), 0);
+    EXPECT_EQ(bench.read_file("bank05.dat"), bank05);
+  }
 }
 
 TEST(BankOps, DeleteBankFileNeedsTwoDigitsAndSparesReadOnlyFilesAndLinkTargets) {

@@ -1,15 +1,23 @@
 // A save killed at any moment leaves the old bank or the new one, whole.
 
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <random>
 #include <thread>
+#include <utility>
 
+#include "banks/bank_bench.h"
 #include "banks/bank_file.h"
+#include "banks/bank_ops.h"
 #include "support/fakes.h"
 
 namespace talvaro {
@@ -62,6 +70,61 @@ TEST(SaveBankFaults, KillingTheProcessDuringSavesNeverLeavesAHalfBank) {
   fill(bench.st, 3, "c");
   save_bank(*bench.cx);
   EXPECT_NE(bench.read_file("bank09.dat").find("\r\n142\r\nc\r\n9999\r\n"), std::string::npos);
+}
+
+// The unprivileged user "nobody" and its group.
+std::pair<uid_t, gid_t> nobody_ids() {
+  const passwd* nobody = getpwnam("nobody");
+  return nobody != nullptr ? std::pair{nobody->pw_uid, nobody->pw_gid} : std::pair<uid_t, gid_t>{65534, 65534};
+}
+
+// Runs check in a child process as "nobody"; true when it held there.
+bool holds_as_nobody(const std::function<bool()>& check) {
+  const pid_t child = fork();
+  if (child == 0) {
+    const auto [uid, gid] = nobody_ids();
+    if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(2);
+    _exit(check() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(SaveBankFaults, AnotherUsersBankFilesAreNeitherReplacedNorDeleted) {
+  namespace fs = std::filesystem;
+  if (geteuid() != 0) GTEST_SKIP() << "needs to run the check as another user";
+  testing::BankBench bench;
+  fs::permissions(bench.dir, fs::perms::all);  // a folder every user may write into
+  const std::string bank = testing::bank_file("bank05", "FM", "12.5", {{"145.5", " "}});
+  // Owned by root: 0644 may not be written by anyone else; 0666 may, but a
+  // new file could not be given root as its owner.
+  for (const auto& [name, mode] : {std::pair{"bank05.dat", 0644}, {"bank06.dat", 0666}, {"bank07.dat", 0644}}) {
+    bench.write_file(name, bank);
+    fs::permissions(bench.dir / name, static_cast<fs::perms>(mode));
+  }
+  bench.st.frequency_text = "146";
+  // Replaced by root, a bank of another user keeps its owner, group and mode.
+  const auto [uid, gid] = nobody_ids();
+  bench.write_file("bank08.dat", bank);
+  ASSERT_EQ(chown((bench.dir / "bank08.dat").c_str(), uid, gid), 0);
+  ASSERT_EQ(chmod((bench.dir / "bank08.dat").c_str(), 0640), 0);
+  bench.run(put_memory, "08");
+  struct stat replaced {};
+  ASSERT_EQ(stat((bench.dir / "bank08.dat").c_str(), &replaced), 0);
+  EXPECT_EQ(bench.read_file("bank08.dat"), testing::bank_file("bank05", "FM", "12.5", {{"145.5", " "}, {"146", " "}}));
+  EXPECT_EQ(replaced.st_uid, uid);
+  EXPECT_EQ(replaced.st_gid, gid);
+  EXPECT_EQ(replaced.st_mode & 07777, 0640u);
+  bench.forget();
+  EXPECT_TRUE(holds_as_nobody([&bench, &bank] {
+    bench.run(put_memory, "05");
+    bench.run(put_memory, "06");
+    bench.run(delete_bank_file, "07");
+    return bench.audio.spoken_text() == "inv inv ok" && bench.read_file("bank05.dat") == bank &&
+           bench.read_file("bank06.dat") == bank && bench.read_file("bank07.dat") == bank &&
+           !bench.exists("bank06.dat.tmp");
+  }));
 }
 
 TEST(BankFileFaults, HugeBinaryAndLongFilesLoadWithinTheTable) {

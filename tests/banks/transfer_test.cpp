@@ -53,11 +53,22 @@ TEST(Transfer, WritesEveryEntryWithPacingPausesUpToChannelNinety) {
                                    }));
   EXPECT_EQ(bench.pauses(), 25);  // ten after "wait", then 7, 5 and 3 before the entries
 
+  // A frequency with a control byte is skipped with "inv"; a label's control
+  // bytes go out as blanks.
+  bench.forget();
+  bench.write_file("bank04.dat", bank_file("bank04", "FM", "12.5",
+                                           {{"14\x13", " "},
+                                            {"29.7",
+                                             "A\x11\x1e"
+                                             "B"}}));
+  bench.run(write_bank_to_receiver, "04B");
+  EXPECT_EQ(bench.take_commands(), Commands{"MXB01 RF0029700000 ST012500 MD1 TMA  B" + std::string(8, ' ')});
+
   // An empty bank waits and sends nothing; a missing one says "bnf".
   bench.run(write_bank_to_receiver, "06A");
-  EXPECT_EQ(bench.pauses(), 35);
+  EXPECT_EQ(bench.pauses(), 22 + 10);
   bench.run(write_bank_to_receiver, "07A");
-  EXPECT_EQ(bench.audio.spoken_text(), "wait ok wait ok bnf");
+  EXPECT_EQ(bench.audio.spoken_text(), "wait inv ok wait ok bnf");
   EXPECT_TRUE(bench.take_commands().empty());
 
   // A long bank stops after channel 90, with a beep after the channels

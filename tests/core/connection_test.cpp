@@ -80,7 +80,11 @@ TEST(ConnectionStart, AStateRecordIsRestoredOnceAndBank00BecomesAnEmptySearchBan
 TEST(ConnectionStart, ASearchBankOrAnyOtherBank00GivesTheDefaultsAndIsKept) {
   for (const std::string& bank00 :
        {std::string("Srchbank\r\nAM\r\n9999\r\n"), std::string("Srchbank\r\nWFM\r\n25\r\n \r\n88.1\r\n \r\n9999\r\n"),
-        std::string("** not quite\r\nUSB\r\n7.1\r\n1\r\n2\r\n3\r\n9999\r\n")}) {
+        std::string("** not quite\r\nUSB\r\n7.1\r\n1\r\n2\r\n3\r\n9999\r\n"),
+        // A record holding a byte outside printable ASCII is no record.
+        std::string("*** Talvaro\r\nAM\r\n99.5\r\n1\r\n2\r\n5\x13\x1e\r\n9999\r\n"),
+        std::string("*** Talvaro\r\nAM\r\n\xff"
+                    "99.5\r\n1\r\n2\r\n5\r\n9999\r\n")}) {
     Starting s;
     s.bench.write_file("bank00.dat", bank00);
     s.start();
@@ -104,6 +108,18 @@ TEST(ConnectionStart, ShortRecordsRestoreEmptyFieldsAndNoModeIsNotSent) {
   t.start();
   EXPECT_EQ(t.bench.take_commands(), (Commands{"VA0007.05000", "ST000.50", "AT0"}));
   EXPECT_EQ(t.bench.display.text_at(380, 80), "CW      ");
+}
+
+TEST(ConnectionStart, TemporaryBankFilesLeftByACrashAreRemoved) {
+  Starting s;
+  for (const char* name : {"bank00.dat.tmp", "bank1234.dat.tmp", "bank5.dat.tmp", "notes.dat.tmp"}) {
+    s.bench.write_file(name, "half a bank\r\n");
+  }
+  s.start();
+  EXPECT_FALSE(s.bench.exists("bank00.dat.tmp"));
+  EXPECT_FALSE(s.bench.exists("bank1234.dat.tmp"));
+  EXPECT_TRUE(s.bench.exists("bank5.dat.tmp")) << "not a name a save writes";
+  EXPECT_TRUE(s.bench.exists("notes.dat.tmp"));
 }
 
 TEST(ConnectionStart, ThePortIsTheLastCharacterOfThePortText) {

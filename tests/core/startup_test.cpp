@@ -1,6 +1,12 @@
 #include "core/startup.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "core/config.h"
 #include "support/fakes.h"
@@ -52,6 +58,54 @@ TEST(Startup, MissingConfigurationShowsTwoLinesSaysCfnfAndLeavesBank00Alone) {
   EXPECT_TRUE(bench.display.closed);
   EXPECT_EQ(bench.serial.open_count, 0);
   EXPECT_EQ(bench.display.window.caption, "*** AR8600 Talvaro Front Panel v4.1b***");
+}
+
+TEST(Startup, AConfigurationThatIsNoRegularFileIsAMissingOne) {
+  // A folder, and a pipe holding five good lines (its writer kept open, so an
+  // open that waited would read them rather than hang here).
+  for (const bool pipe : {false, true}) {
+    Bench bench;
+    bench.make_clips();
+    int writer = -1;
+    if (pipe) {
+      ASSERT_EQ(mkfifo("TALVARO.CFG", 0600), 0);
+      writer = open("TALVARO.CFG", O_RDWR | O_NONBLOCK);
+      const std::string lines = "PRT=COM1\r\nBAUDR=9600\r\nMODEL=AR8600\r\nVOICE=1\r\nDEBUG=0\r\n";
+      ASSERT_EQ(write(writer, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
+    } else {
+      std::filesystem::create_directory(bench.dir / "TALVARO.CFG");
+    }
+    EXPECT_EQ(run_talvaro(bench.platform), 0);
+    EXPECT_EQ(bench.audio.spoken_text(), "cfnf") << pipe;
+    EXPECT_EQ(bench.display.text_at(0, 30), "--- TALVARO.CFG file not found ---");
+    if (writer >= 0) close(writer);
+  }
+}
+
+TEST(Startup, TheLogIsWrittenOnlyIntoARegularFileAndNeverThroughALink) {
+  for (const bool pipe : {false, true}) {
+    Bench bench;
+    bench.make_clips();
+    bench.write_config(1, 9600, 0, 1);
+    int reader = -1;
+    if (pipe) {
+      ASSERT_EQ(mkfifo("debug1.dat", 0600), 0);
+      reader = open("debug1.dat", O_RDONLY | O_NONBLOCK);  // so an open for writing would not wait
+    } else {
+      bench.write_file("elsewhere.txt", "kept\r\n");
+      std::filesystem::create_symlink("elsewhere.txt", bench.dir / "debug1.dat");
+    }
+    bench.events.script.push_back({event_close, 0});
+    EXPECT_EQ(run_talvaro(bench.platform), 0);
+    if (pipe) {
+      char byte = 0;
+      EXPECT_LE(read(reader, &byte, 1), 0) << "nothing was written into the pipe";
+      close(reader);
+    } else {
+      EXPECT_EQ(bench.read_file("elsewhere.txt"), "kept\r\n");
+      EXPECT_TRUE(std::filesystem::is_symlink(std::filesystem::symlink_status(bench.dir / "debug1.dat")));
+    }
+  }
 }
 
 TEST(Startup, MissingConfigurationWritesNoBank00EitherWhenThereIsNone) {

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "banks/bank_bench.h"
 #include "banks/bank_ops.h"
 #include "banks/scripted_receiver.h"
 #include "commands/keys.h"
+#include "commands/panel_bench.h"
 #include "scan/bank_scan.h"
 #include "scan/receiver_scan.h"
 #include "tuning/frequency.h"
@@ -48,6 +51,26 @@ TEST(BankScan, StartsFromTheFirstEntryOfTheSelectedBankOnly) {
   start_bank_scan(*bench.cx);
   EXPECT_EQ(bench.audio.spoken_text(), "inv");
   EXPECT_TRUE(bench.take_commands().empty());
+}
+
+TEST(BankScan, EntriesHoldingControlBytesAreSkippedWithInvAndNeverSent) {
+  testing::PanelBench bench;
+  bench.set_bank({"bank05", "FM", "12.5\x11", " ", "145\x13", " ", "146", "Two",
+                  "\xff"
+                  "147",
+                  " ", "9999"});
+  bench.st.selected_bank_loaded = 1;
+  start_bank_scan(*bench.cx);
+  EXPECT_EQ(bench.st.bank_scan_state, 2);
+  EXPECT_EQ(bench.sent(), vfo_command("VA", "146") + "|MD1");
+  EXPECT_EQ(bench.spoken(), "inv fm inv");
+  bench.forget();
+  const std::string squelch_closed = "LM%000\r\n";
+  for (int k = 0; k < 4; ++k) bench.poll(squelch_closed);
+  EXPECT_EQ(bench.sent(), "LM|" + vfo_command("VA", "146") + "|LM|LM|LM|" + vfo_command("VA", "146"));
+  EXPECT_EQ(bench.spoken(), "scan inv inv");
+  const std::string& written = bench.serial.line->written;
+  EXPECT_TRUE(std::all_of(written.begin(), written.end(), [](char c) { return c == '\r' || (c >= ' ' && c <= '~'); }));
 }
 
 // A receiver listing a bank: one line per poll after "MA".
