@@ -3,12 +3,14 @@
 namespace talvaro::fuzzing {
 
 testing::Bench& bench() {
-  static auto* shared = [] {
-    auto* made = new testing::Bench();
-    made->prime_state();
-    return made;
+  // Destroyed when the fuzzer exits, which removes its temporary folder.
+  static testing::Bench shared;
+  static const bool primed = [] {
+    shared.prime_state();
+    return true;
   }();
-  return *shared;
+  (void)primed;
+  return shared;
 }
 
 }  // namespace talvaro::fuzzing
