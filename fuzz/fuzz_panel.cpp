@@ -49,6 +49,7 @@
 #include "commands/keys.h"
 #include "core/context.h"
 #include "core/startup.h"
+#include "fuzz_support.h"
 #include "protocol.h"
 #include "receiver.h"
 #include "support/fakes.h"
@@ -176,9 +177,11 @@ class CountingDisplay final : public Display {
 };
 
 // The working folder with the clips (the pause clip as long as the real one,
-// every other clip a few samples), made once for the whole run and removed
-// at its end.
+// every other clip a few samples), made once for the whole run (in memory
+// where the machine allows) and removed at its end.
 testing::Bench& folder() {
+  static const bool in_memory = (prefer_memory_folders(), true);
+  (void)in_memory;
   static testing::Bench bench;
   static const bool made = [] {
     bench.make_clips();
