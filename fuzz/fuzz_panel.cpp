@@ -263,8 +263,8 @@ void check_state(const State& st) {
 }
 
 // Below 32 only CR and the receiver's up-key byte (30, for Space) go on the
-// line, whatever the receiver sends; so it is checked while no file or control
-// key of the script could have put other bytes there.
+// line, whatever the receiver sends and the files hold; checked unless the
+// script typed a control key (a raw command sends its keys as they are).
 bool clean_line(std::string_view written) {
   return std::all_of(written.begin(), written.end(),
                      [](char c) { return static_cast<unsigned char>(c) >= 32 || c == '\r' || c == 30; });
@@ -297,7 +297,7 @@ class Run {
     }
     shut_down(*cx_, true);
     clip_cache() = std::move(cx_->clips);
-    if (!file_or_control_key_ && !clean_line(air_.written)) __builtin_trap();
+    if (!control_key_ && !clean_line(air_.written)) __builtin_trap();
     if (audio_.trace) {
       std::fprintf(stderr, "line: %s\nclips: %s\nticks: %d\n", ar8600sim::visible_text(air_.written).c_str(),
                    audio_.clips.c_str(), ticks_);
@@ -315,7 +315,7 @@ class Run {
   }
   void key_down(int key_code) {
     // A raw command typed in the debug mode sends the key codes as bytes.
-    if (key_code < 32 && key_code != key::enter) file_or_control_key_ = true;
+    if (key_code < 32 && key_code != key::enter) control_key_ = true;
     event(event_key_down, key_code);
   }
   void press(int key_code) {
@@ -351,7 +351,6 @@ class Run {
       case op_bank_file: {
         const int number = script_.next() % 100;
         const std::size_t length = script_.next() + 256u * script_.next();
-        file_or_control_key_ = true;
         const std::string name =
             std::string("bank") + static_cast<char>('0' + number / 10) + static_cast<char>('0' + number % 10) + ".dat";
         std::ofstream(folder().dir / name, std::ios::binary | std::ios::trunc) << script_.bytes(length);
@@ -386,7 +385,7 @@ class Run {
   int ticks_ = 0;
   bool settling_ = true;
   bool carrier_ = false;
-  bool file_or_control_key_ = false;
+  bool control_key_ = false;
 };
 
 }  // namespace
