@@ -2,7 +2,8 @@
 """Benchmark of the real panel against the receiver simulator.
 
 Starts its own Xvfb, the simulator and the panel (build/talvaro-e2e, which
-records every clip it plays in clips.log) in a temporary folder, waits for the
+records every clip it plays in clips.log) in a temporary folder, through the
+harness of the end-to-end tests (tests/e2e/harness.py), waits for the
 connection, then measures and prints, in one run:
 
   - key to voice: a key press to the start of its first clip;
@@ -33,16 +34,17 @@ import platform
 import random
 import re
 import select
-import shutil
 import signal
 import statistics
-import struct
 import subprocess
 import sys
-import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+import harness  # noqa: E402
+
 WINDOW_NAME_PART = b"Talvaro Front Panel"
 POLL_DESIGN_MS = 300.0  # three 100 ms ticks per level poll
 # Keys are dispatched only at a tick in the poll cycle's idle state, so a key
@@ -50,8 +52,6 @@ POLL_DESIGN_MS = 300.0  # three 100 ms ticks per level poll
 KEY_MEDIAN_AIM_MS = 200.0
 # At most one poll cycle, with the same 10 % allowance as the poll period.
 KEY_P99_AIM_MS = POLL_DESIGN_MS * 1.1
-
-CONFIG_LINES = ["PRT=COM1", "BAUDR=9600", "MODEL=AR8600", "VOICE=1", "DEBUG=0"]
 
 
 class BenchError(Exception):
@@ -73,36 +73,6 @@ def percentile(values, fraction):
 
 def median(values):
     return statistics.median(values) if values else None
-
-
-# ---------------------------------------------------------------- WAV lengths
-
-
-def wav_seconds(path):
-    """Playing time of a WAV file from its fmt and data chunks; None when the
-    file cannot be read as one."""
-    try:
-        with open(path, "rb") as f:
-            data = f.read()
-    except OSError:
-        return None
-    if len(data) < 12 or data[0:4] != b"RIFF" or data[8:12] != b"WAVE":
-        return None
-    pos = 12
-    block_align = rate = None
-    data_bytes = None
-    while pos + 8 <= len(data):
-        chunk_id = data[pos : pos + 4]
-        size = struct.unpack_from("<I", data, pos + 4)[0]
-        body = pos + 8
-        if chunk_id == b"fmt " and size >= 16:
-            _, _, rate, _, block_align, _ = struct.unpack_from("<HHIIHH", data, body)
-        elif chunk_id == b"data":
-            data_bytes = min(size, len(data) - body)
-        pos = body + size + (size & 1)
-    if not block_align or not rate or data_bytes is None:
-        return None
-    return (data_bytes // block_align) / rate
 
 
 # ---------------------------------------------------------------- SDL audio through ctypes
@@ -340,100 +310,16 @@ class XdotoolKeys:
     """Key presses through the xdotool command, for machines where XTEST
     cannot be reached through ctypes: the times then include starting it."""
 
-    def __init__(self, env):
-        self.env = env
+    def __init__(self, panel):
+        self.panel = panel
 
     def press(self, keysym_name):
         before = time.monotonic()
-        subprocess.run(["xdotool", "key", "--clearmodifiers", keysym_name], env=self.env, check=False)
-        after = time.monotonic()
-        return before, after
-
-
-# ---------------------------------------------------------------- logs
-
-
-class LogTail:
-    """New whole lines of a file that another process appends to."""
-
-    def __init__(self, path):
-        self.path = path
-        self.offset = 0
-        self.partial = b""
-
-    def read(self):
-        try:
-            with open(self.path, "rb") as f:
-                f.seek(self.offset)
-                data = f.read()
-        except FileNotFoundError:
-            return []
-        self.offset += len(data)
-        data = self.partial + data
-        lines = data.split(b"\n")
-        self.partial = lines.pop()
-        return [line.decode("latin-1").rstrip("\r") for line in lines]
-
-
-class Clip:
-    def __init__(self, when, wait, path):
-        self.when = when  # seconds, monotonic
-        self.wait = wait
-        self.path = path
-        self.name = os.path.basename(path.replace("\\", "/")).lower()
-
-
-class Command:
-    def __init__(self, when, text):
-        self.when = when  # seconds, monotonic
-        self.text = text
-
-
-class Logs:
-    """clips.log of the panel and the simulator's log, on one clock."""
-
-    def __init__(self, folder):
-        self.folder = folder
-        self.clip_tail = LogTail(os.path.join(folder, "clips.log"))
-        self.sim_tail = LogTail(os.path.join(folder, "sim.log"))
-        self.clips = []
-        self.commands = []  # commands received by the simulator
-        self.controls = []  # (sim seconds, text) of control lines
-        self.sim_start = None  # monotonic time of the simulator's zero
-
-    def update(self):
-        for line in self.clip_tail.read():
-            parts = line.split(" ", 2)
-            if len(parts) == 3 and parts[0].lstrip("-").isdigit():
-                self.clips.append(Clip(int(parts[0]) / 1000.0, parts[1] == "wait", parts[2]))
-        for line in self.sim_tail.read():
-            match = re.match(r"^(\d+)\.(\d{3}) (.*)$", line)
-            if not match:
-                continue
-            seconds = int(match.group(1)) + int(match.group(2)) / 1000.0
-            text = match.group(3)
-            if text.startswith("# "):
-                self.controls.append((seconds, text[2:]))
-            else:
-                self.commands.append((seconds, text))
-
-    def command_list(self):
-        """Received commands as Command objects on the monotonic clock."""
-        return [Command(self.sim_start + s, text) for s, text in self.commands]
-
-    def lm_times(self):
-        return [self.sim_start + s for s, text in self.commands if text == "LM"]
+        self.panel.xdotool("key", "--clearmodifiers", keysym_name)
+        return before, time.monotonic()
 
 
 # ---------------------------------------------------------------- processes
-
-
-def read_proc_times(pid):
-    """utime + stime of the whole process, in seconds."""
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    ticks = int(fields[11]) + int(fields[12])
-    return ticks / os.sysconf("SC_CLK_TCK")
 
 
 def thread_times(pid):
@@ -474,64 +360,17 @@ def context_switches(pid):
     return total
 
 
-def stop_process(proc, name, grace=5.0):
-    """Ends one process this benchmark started: SIGTERM, then SIGKILL."""
-    if proc is None or proc.poll() is not None:
-        return
-    proc.send_signal(signal.SIGTERM)
-    try:
-        proc.wait(timeout=grace)
-    except subprocess.TimeoutExpired:
-        print(f"  {name} did not end on SIGTERM: killing it", file=sys.stderr)
-        proc.kill()
-        proc.wait()
-
-
-def start_xvfb(folder):
-    read_end, write_end = os.pipe()
-    err = open(os.path.join(folder, "xvfb.err"), "wb")
-    proc = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-        pass_fds=[write_end],
-        stdout=subprocess.DEVNULL,
-        stderr=err,
-        start_new_session=True,
-    )
-    os.close(write_end)
-    err.close()
-    number = b""
-    deadline = time.monotonic() + 15
-    while time.monotonic() < deadline and not number.endswith(b"\n"):
-        ready, _, _ = select.select([read_end], [], [], 0.2)
-        if ready:
-            chunk = os.read(read_end, 64)
-            if not chunk:
-                break
-            number += chunk
-    os.close(read_end)
-    if not number.strip().isdigit():
-        stop_process(proc, "Xvfb")
-        raise BenchError("Xvfb did not start (see xvfb.err)")
-    return proc, ":" + number.strip().decode()
-
-
 # ---------------------------------------------------------------- the bench
 
 
 class Bench:
     def __init__(self, args):
         self.args = args
-        self.build = os.path.abspath(args.build)
-        self.panel_exe = os.path.join(self.build, "talvaro-e2e")
-        self.sim_exe = os.path.join(self.build, "ar8600-sim")
-        self.wave_dir = os.path.join(self.build, "wave")
         self.rng = random.Random(args.seed)
-        self.folder = None
-        self.xvfb = self.sim = self.panel = None
+        self.panel = None  # the harness's run: folder, X server, simulator, panel
+        self.sim_start = None  # monotonic time of the simulator's zero
         self.x = None
         self.keys = None
-        self.logs = None
-        self.control_fd = None
         self.rows = []  # (figure, value, aim, met)
         self.notes = []
         self.wav_cache = {}
@@ -540,16 +379,24 @@ class Bench:
     # ---- helpers
 
     def clip_seconds(self, clip):
-        if clip.path not in self.wav_cache:
-            path = clip.path.replace("\\", "/")
-            candidates = [path] if os.path.isabs(path) else [os.path.join(self.folder, path), os.path.join(self.build, path)]
-            length = None
-            for candidate in candidates:
-                if os.path.isfile(candidate):
-                    length = wav_seconds(candidate)
-                    break
-            self.wav_cache[clip.path] = length
-        return self.wav_cache[clip.path]
+        """The clip's length from its WAV file in the build; None when unreadable."""
+        if clip.name not in self.wav_cache:
+            try:
+                self.wav_cache[clip.name] = harness.wav_seconds(self.panel.build, clip.name)
+            except (OSError, EOFError, harness.wave.Error):
+                self.wav_cache[clip.name] = None
+        return self.wav_cache[clip.name]
+
+    def clips(self):
+        """(monotonic seconds, clip) of every clip played so far."""
+        return [(clip.ms / 1000, clip) for clip in self.panel.clip_records()]
+
+    def commands(self):
+        """(monotonic seconds, text) of every command the simulator received."""
+        return [(self.sim_start + command.seconds, command.text) for command in self.panel.sim_command_records()]
+
+    def lm_times(self):
+        return [when for when, text in self.commands() if text == "LM"]
 
     def row(self, figure, value, aim="—", met=None):
         met_text = "—" if met is None else ("met" if met else "not met")
@@ -557,7 +404,7 @@ class Bench:
 
     def sample(self, figure, key, pressed, effect, what):
         """One line of samples.tsv in the run's folder (kept with --keep)."""
-        with open(os.path.join(self.folder, "samples.tsv"), "a") as f:
+        with open(self.panel.path("samples.tsv"), "a") as f:
             f.write(f"{figure}\t{key}\t{pressed:.4f}\t{effect:.4f}\t{(effect - pressed) * 1000:.1f}\t{what}\n")
 
     def key_row(self, figure, ms, aim_ms):
@@ -567,14 +414,13 @@ class Bench:
         self.notes.append(text)
 
     def panel_alive(self):
-        return self.panel is not None and self.panel.poll() is None
+        return self.panel is not None and self.panel.running()
 
     def wait_until(self, condition, timeout, step=0.005):
         deadline = time.monotonic() + timeout
         while True:
             if self.x and self.x.watching:
                 self.x.drain()
-            self.logs.update()
             result = condition()
             if result:
                 return result
@@ -584,55 +430,26 @@ class Bench:
 
     # ---- set-up
 
-    def check_inputs(self):
-        missing = [p for p in (self.panel_exe, self.sim_exe) if not os.access(p, os.X_OK)]
-        if missing:
-            raise BenchError("not built: " + ", ".join(missing))
-        if not os.path.isdir(self.wave_dir) or not any(n.endswith(".wav") for n in os.listdir(self.wave_dir)):
-            raise BenchError(f"no clips in {self.wave_dir}: build with the clips on (TALVARO_BUILD_CLIPS=ON)")
-        for tool in ("Xvfb",):
-            if shutil.which(tool) is None:
-                raise BenchError(tool + " is not installed (scripts/install-deps.sh)")
-
     def start(self):
-        self.folder = tempfile.mkdtemp(prefix="talvaro-bench-")
-        self.logs = Logs(self.folder)
-        with open(os.path.join(self.folder, "TALVARO.CFG"), "wb") as f:
-            f.write("".join(line + "\r\n" for line in CONFIG_LINES).encode())
-
-        self.xvfb, display = start_xvfb(self.folder)
-        self.display = display
-        env = {k: v for k, v in os.environ.items() if k not in ("WAYLAND_DISPLAY", "XAUTHORITY")}
-        env["DISPLAY"] = display
-        env["SDL_VIDEODRIVER"] = "x11"
-        if self.args.audio_driver:
-            env["SDL_AUDIODRIVER"] = self.args.audio_driver
-        self.env = env
+        environment = {"WAYLAND_DISPLAY": None, "XAUTHORITY": None, "SDL_AUDIODRIVER": self.args.audio_driver}
+        self.panel = harness.Panel(
+            self.args.build, config=harness.config_text(debug="0"), environment=environment, keep=self.args.keep
+        )
+        problem = self.panel.check_build() or ("Xvfb is not installed" if "Xvfb" in harness.missing_tools() else None)
+        if problem:
+            raise BenchError(problem + " (scripts/install-deps.sh)")
         try:
-            self.x = X11(display)
+            self.panel.prepare()
+        except (AssertionError, RuntimeError) as error:
+            raise BenchError(str(error)) from None
+        try:
+            self.x = X11(self.panel.xvfb.display)
             self.keys = self.x
             self.key_method = "XTEST through libXtst (the request xdotool makes), timed around the request and XSync"
         except (OSError, BenchError) as error:
             self.x = None
-            self.keys = XdotoolKeys(env)
+            self.keys = XdotoolKeys(self.panel)
             self.key_method = f"the xdotool command (libX11/libXtst not usable: {error}); times include starting it"
-
-        link = os.path.join(self.folder, "COM1")
-        control = os.path.join(self.folder, "sim.ctl")
-        sim_err = open(os.path.join(self.folder, "sim.err"), "wb")
-        self.sim = subprocess.Popen(
-            [self.sim_exe, "--link", link, "--log", os.path.join(self.folder, "sim.log"), "--control", control],
-            stdout=subprocess.DEVNULL,
-            stderr=sim_err,
-            start_new_session=True,
-        )
-        sim_err.close()
-        deadline = time.monotonic() + 10
-        while not os.path.lexists(link):
-            if time.monotonic() > deadline or self.sim.poll() is not None:
-                raise BenchError("the simulator did not make its link (see sim.err)")
-            time.sleep(0.01)
-        self.control_fd = os.open(control, os.O_WRONLY | os.O_NONBLOCK)
         self.align_sim_clock("start")
 
     def align_sim_clock(self, label):
@@ -644,33 +461,28 @@ class Bench:
         for i in range(8):
             text = f"# bench clock {label} {i}"
             marks[text] = time.monotonic()
-            os.write(self.control_fd, (text + "\n").encode())
+            self.panel.send_control(text)
             time.sleep(0.02)
         deadline = time.monotonic() + 5
         seen = {}
         while time.monotonic() < deadline and len(seen) < len(marks):
-            self.logs.update()
-            for seconds, text in self.logs.controls:
-                if text in marks:
-                    seen[text] = seconds
+            for entry in self.panel.sim.read():
+                if entry.text[2:] in marks:
+                    seen[entry.text[2:]] = entry.seconds
             time.sleep(0.01)
         if not seen:
             raise BenchError("the simulator logged none of the clock marks")
         estimates = [marks[t] - s for t, s in seen.items()]
         zero = max(estimates)
-        if self.logs.sim_start is None:
-            self.logs.sim_start = zero
+        if self.sim_start is None:
+            self.sim_start = zero
         return zero, (zero - min(estimates))
 
     def start_panel(self):
-        out = open(os.path.join(self.folder, "panel.out"), "wb")
         if self.x:
             self.x.watch_maps()
         self.t_process_start = time.monotonic()
-        self.panel = subprocess.Popen(
-            [self.panel_exe], cwd=self.folder, env=self.env, stdout=out, stderr=subprocess.STDOUT
-        )
-        out.close()
+        self.panel.start_panel(find_window=False)
 
     # ---- figures
 
@@ -684,12 +496,9 @@ class Bench:
         else:
             deadline = t0 + 30
             while time.monotonic() < deadline and self.panel_alive():
-                result = subprocess.run(
-                    ["xdotool", "search", "--onlyvisible", "--name", WINDOW_NAME_PART.decode()],
-                    env=self.env, capture_output=True, text=True,
-                )
-                if result.returncode == 0 and result.stdout.split():
-                    self.t_window, window = time.monotonic(), int(result.stdout.split()[0])
+                window = self.panel.find_window()
+                if window:
+                    self.t_window = time.monotonic()
                     break
                 time.sleep(0.01)
         self.window = window
@@ -699,7 +508,7 @@ class Bench:
             ms = (self.t_window - t0) * 1000
             self.row("Start-up: process start to window shown", f"{ms:.0f} ms", "≤ 1000 ms", ms <= 1000)
 
-        first_lm = self.wait_until(lambda: self.logs.lm_times()[:1], 40)
+        first_lm = self.wait_until(lambda: self.lm_times()[:1], 40)
         if not first_lm:
             self.row("Start-up: process start to first LM", "n/a (no LM sent)", "—")
             self.note("No \"LM\" reached the simulator: the poll cycle is not built in yet, or the port did not open.")
@@ -707,8 +516,8 @@ class Bench:
             return
         self.t_first_lm = first_lm[0]
         total_ms = (self.t_first_lm - t0) * 1000
-        before = [c for c in self.logs.clips if c.when <= self.t_first_lm]
-        lengths = [self.clip_seconds(c) for c in before]
+        before = [(when, c) for when, c in self.clips() if when <= self.t_first_lm]
+        lengths = [self.clip_seconds(c) for _, c in before]
         clip_ms = sum(l for l in lengths if l) * 1000
         unknown = sum(1 for l in lengths if l is None)
         self.row("Start-up: process start to first LM", f"{total_ms:.0f} ms", "—")
@@ -721,10 +530,10 @@ class Bench:
         self.row("Start-up: first LM less clip time", f"{rest:.0f} ms", "≤ 1000 ms", rest <= 1000)
         # How much longer a waiting clip holds the program than its recording.
         overheads = []
-        for a, b in zip(before, before[1:]):
+        for (when_a, a), (when_b, _) in zip(before, before[1:]):
             length = self.clip_seconds(a)
             if a.wait and length is not None:
-                overheads.append((b.when - a.when - length) * 1000)
+                overheads.append((when_b - when_a - length) * 1000)
         if overheads:
             self.startup_clip_overhead = median(overheads)
             self.row(
@@ -734,7 +543,7 @@ class Bench:
             )
 
     def wait_connected(self):
-        found = self.wait_until(lambda: [c for c in self.logs.clips if c.name.startswith("connected")], 40)
+        found = self.wait_until(lambda: "connected" in self.panel.clips(), 40)
         self.connected = bool(found)
         if not self.connected:
             self.note("The panel never played \"connected\": no reply was read, so no key was pressed "
@@ -755,27 +564,26 @@ class Bench:
                 self.window = live[-1]
             self.x.focus(self.window)
         elif self.window:
-            subprocess.run(["xdotool", "windowfocus", str(self.window)], env=self.env, check=False)
+            self.panel.xdotool("windowfocus", self.window)
 
     def measure_idle(self):
         seconds = self.args.idle
         time.sleep(1.0)
-        pid = self.panel.pid
-        cpu0 = read_proc_times(pid)
+        pid, server = self.panel.process.pid, self.panel.xvfb.process.pid
+        cpu0 = harness.cpu_seconds(pid)
         threads0 = thread_times(pid)
-        server0 = read_proc_times(self.xvfb.pid)
+        server0 = harness.cpu_seconds(server)
         switches0 = context_switches(pid)
         t0 = time.monotonic()
         time.sleep(seconds)
-        cpu1 = read_proc_times(pid)
+        cpu1 = harness.cpu_seconds(pid)
         threads1 = thread_times(pid)
-        server1 = read_proc_times(self.xvfb.pid)
+        server1 = harness.cpu_seconds(server)
         switches1 = context_switches(pid)
         t1 = time.monotonic()
         rss = read_status_kb(pid, "VmRSS")
         rss_anon = read_status_kb(pid, "RssAnon")
         rss_file = read_status_kb(pid, "RssFile")
-        self.logs.update()
         elapsed = t1 - t0
         percent = (cpu1 - cpu0) / elapsed * 100
         self.row(f"Idle: processor time over {elapsed:.0f} s (one core)", f"{percent:.2f} %", "< 0.5 %", percent < 0.5)
@@ -795,7 +603,7 @@ class Bench:
         self.note(f"Processor time has the kernel's tick resolution (1/{os.sysconf('SC_CLK_TCK')} s): "
                   f"{1 / os.sysconf('SC_CLK_TCK') / elapsed * 100:.3f} % over this window.")
 
-        lms = [t for t in self.logs.lm_times() if t0 <= t <= t1]
+        lms = [t for t in self.lm_times() if t0 <= t <= t1]
         gaps = [(b - a) * 1000 for a, b in zip(lms, lms[1:])]
         if len(gaps) < 2:
             self.row("Poll period (LM to LM, idle)", "n/a (no LM while idle)", f"{POLL_DESIGN_MS:.0f} ms")
@@ -811,8 +619,9 @@ class Bench:
         self.row("Poll period, shortest / longest", f"{min(gaps):.1f} / {max(gaps):.1f} ms", "—")
 
     def effects_after(self, t):
-        clips = [c for c in self.logs.clips if c.when >= t - 0.001]
-        commands = [c for c in self.logs.command_list() if c.when >= t - 0.001 and c.text != "LM"]
+        """(when, clip) and (when, text) of the clips and commands (no "LM") since t."""
+        clips = [(when, c) for when, c in self.clips() if when >= t - 0.001]
+        commands = [(when, text) for when, text in self.commands() if when >= t - 0.001 and text != "LM"]
         return clips, commands
 
     def wait_idle(self, t_key, timeout=10.0):
@@ -824,8 +633,8 @@ class Bench:
             clips, commands = self.effects_after(t_key)
             if not clips and not commands:
                 return False
-            last = max([c.when for c in clips] + [c.when for c in commands])
-            return any(t > last for t in self.logs.lm_times())
+            last = max(when for when, _ in clips + commands)
+            return any(t > last for t in self.lm_times())
 
         return self.wait_until(settled, timeout, 0.01)
 
@@ -846,22 +655,22 @@ class Bench:
         for i in range(count):
             if i % 2 == 0:
                 digit = str(1 + (i // 2) % 9)
-                key, expected, kind = digit, digit + ".wav", "digit"
+                key, expected, kind = digit, digit, "digit"
             else:
-                key, expected, kind = "m", "s.wav", "M"
+                key, expected, kind = "m", "s", "M"
             time.sleep(phases[kind][i // 2])
             before, after = self.keys.press(key)
             spans.append((after - before) * 1000)
-            first = self.wait_until(lambda: [c for c in self.logs.clips if c.when >= before - 0.001][:1], 5)
+            first = self.wait_until(lambda: self.effects_after(before)[0][:1], 5)
             if not first:
                 lost += 1
                 continue
-            clip = first[0]
+            when, clip = first[0]
             if clip.name != expected:
                 wrong += 1
-            latency = (clip.when - before) * 1000
+            latency = (when - before) * 1000
             latencies.append(latency)
-            self.sample("voice", key, before, clip.when, clip.name)
+            self.sample("voice", key, before, when, clip.name)
             by_key[kind].append(latency)
             self.wait_idle(before)
             if kind == "digit":
@@ -897,14 +706,14 @@ class Bench:
                 lost += 1
                 self.wait_idle(before)
                 continue
-            command = found[0]
-            if not command.text.startswith(prefix):
+            when, text = found[0]
+            if not text.startswith(prefix):
                 wrong += 1
-            latency = (command.when - before) * 1000
+            latency = (when - before) * 1000
             results[key].append(latency)
-            self.sample("wire", key, before, command.when, command.text)
+            self.sample("wire", key, before, when, text)
             if key == "F1":
-                clips = [c for c in self.logs.clips if before - 0.001 <= c.when <= command.when]
+                clips = [c for at, c in self.clips() if before - 0.001 <= at <= when]
                 lengths = [self.clip_seconds(c) for c in clips]
                 if clips and all(l is not None for l in lengths):
                     net_f1.append(latency - sum(lengths) * 1000)
@@ -959,21 +768,14 @@ class Bench:
                          f"{median(values):.1f} / {max(values):.1f} ms", "—")
 
     def stop(self):
-        if self.panel is not None and self.panel.poll() is None:
-            stop_process(self.panel, "panel", grace=10)
-            if self.logs is not None and self.logs.sim_start is not None:
-                self.logs.update()
-                sent_ex = any(text == "EX" for _, text in self.logs.commands)
-                self.shutdown_text = f"exit code {self.panel.returncode}, " + ("EX sent" if sent_ex else "no EX seen")
+        if self.panel_alive():
+            harness.stop_process(self.panel.process, grace=10)
+            sent_ex = "EX" in self.panel.sim_commands()
+            self.shutdown_text = f"exit code {self.panel.process.returncode}, " + ("EX sent" if sent_ex else "no EX seen")
         if self.x:
             self.x.close()
-        if self.control_fd is not None:
-            os.close(self.control_fd)
-            self.control_fd = None
-        stop_process(self.sim, "simulator")
-        stop_process(self.xvfb, "Xvfb")
-        if self.folder and not self.args.keep:
-            shutil.rmtree(self.folder, ignore_errors=True)
+        if self.panel is not None:
+            self.panel.close()
 
     def step(self, measure):
         """Runs one measurement while the panel runs; a panel that has ended
@@ -987,14 +789,13 @@ class Bench:
                 raise
             del error
         if not self.panel_alive():
-            self.note(f"The panel ended during the benchmark (exit code {self.panel.returncode}); "
+            self.note(f"The panel ended during the benchmark (exit code {self.panel.process.returncode}); "
                       "figures after that point are missing. Run with --keep and see panel.out.")
             return False
         return True
 
     def run(self):
         self.load_start = load_average()
-        self.check_inputs()
         self.start()
         self.start_panel()
         if self.step(self.measure_startup) and self.step(self.wait_connected) and self.connected:
@@ -1117,8 +918,8 @@ def main():
         return 130
     finally:
         bench.stop()
-        if args.keep and bench.folder:
-            print(f"Logs kept in {bench.folder}", file=sys.stderr)
+        if args.keep and bench.panel:
+            print(f"Logs kept in {bench.panel.folder}", file=sys.stderr)
 
     if bench.shutdown_text:
         bench.note("Panel shutdown on SIGTERM: " + bench.shutdown_text + ".")

@@ -34,10 +34,6 @@ def digits(clips):
 
 
 class Scenarios(harness.PanelTestCase):
-    def assert_state_record(self, panel, mode, frequency, low, high, step):
-        super().assert_state_record(panel, mode, frequency, low, high, step)
-        self.assertTrue(panel.read_file("bank00.dat").endswith("9999\r\n"), "lines end with CR LF")
-
     # 1 --------------------------------------------------------------------
     def test_first_start(self):
         """First start without bank00.dat: defaults tuned and announced, "bnf",

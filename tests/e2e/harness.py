@@ -24,6 +24,7 @@ import errno
 import os
 import random
 import re
+import select
 import shutil
 import signal
 import subprocess
@@ -85,6 +86,44 @@ class Clip:
     name: str  # file name without folder and ".wav", lower case
 
 
+def command_record(line):
+    seconds, _, text = line.partition(" ")
+    return Command(float(seconds), text)
+
+
+def clip_record(line):
+    parts = line.split(" ", 2)
+    if len(parts) != 3:
+        return None
+    name = os.path.basename(parts[2]).lower()
+    return Clip(int(parts[0]), parts[1] == "wait", name[:-4] if name.endswith(".wav") else name)
+
+
+class Log:
+    """The whole lines of a log another process appends to, read
+    incrementally (a line still being written is held back until its end),
+    each turned into a record by parse (None: left out)."""
+
+    def __init__(self, path, parse=str):
+        self.path, self.parse = path, parse
+        self.offset, self.pending, self.records = 0, "", []
+
+    def read(self):
+        try:
+            with open(self.path, "rb") as file:
+                file.seek(self.offset)
+                data = file.read()
+        except FileNotFoundError:
+            return self.records
+        self.offset += len(data)
+        text = self.pending + data.decode("latin-1")
+        cut = len(text) - 1 if text.endswith("\r") else len(text)  # CR LF may be split
+        *complete, last = re.split(r"\r\n|\n|\r", text[:cut])
+        self.records += [record for record in map(self.parse, complete) if record is not None]
+        self.pending = last + text[cut:]
+        return self.records
+
+
 @dataclasses.dataclass(frozen=True)
 class Mark:
     """A point in the run: later queries can look only at what came after."""
@@ -102,18 +141,14 @@ class Image:
         self.height = height
         self.rgb = rgb
 
-    def pixel(self, x, y):
-        i = 3 * (y * self.width + x)
-        return tuple(self.rgb[i : i + 3])
-
     def points(self, left, top, right, bottom, wanted):
         """The set of (x, y) in the rectangle whose (r, g, b) satisfies wanted."""
-        found = set()
-        for y in range(max(top, 0), min(bottom, self.height)):
-            for x in range(max(left, 0), min(right, self.width)):
-                if wanted(self.pixel(x, y)):
-                    found.add((x, y))
-        return found
+        return {
+            (x, y)
+            for y in range(max(top, 0), min(bottom, self.height))
+            for x in range(max(left, 0), min(right, self.width))
+            if wanted(tuple(self.rgb[3 * (y * self.width + x) : 3 * (y * self.width + x) + 3]))
+        }
 
 
 def is_blue(rgb):
@@ -126,17 +161,8 @@ def is_red(rgb):
     return r >= 200 and g <= 80 and b <= 80
 
 
-def is_green(rgb):
-    r, g, b = rgb
-    return g >= 200 and r <= 80 and b <= 80
-
-
-def is_black(rgb):
-    return max(rgb) <= 60
-
-
 def parse_ppm(data):
-    """A binary PPM (P6, 8 or 16 bits a sample) as an Image."""
+    """A binary PPM (P6, 8 bits a sample, as import -depth 8 writes it) as an Image."""
     fields = []
     position = 0
     while len(fields) < 4:
@@ -154,14 +180,9 @@ def parse_ppm(data):
     if fields[0] != b"P6":
         raise ValueError("not a binary PPM")
     width, height, maximum = (int(field) for field in fields[1:])
-    samples = data[position:]
-    if maximum < 256:
-        rgb = bytes(samples[: 3 * width * height])
-    else:
-        wide = samples[: 6 * width * height]
-        rgb = bytes(wide[i] for i in range(0, len(wide), 2))  # high bytes
-    if maximum not in (255, 65535):
-        rgb = bytes(value * 255 // maximum for value in rgb)
+    if maximum != 255:
+        raise ValueError("not 8 bits a sample")
+    rgb = bytes(data[position : position + 3 * width * height])
     return Image(width, height, rgb)
 
 
@@ -171,6 +192,15 @@ def read_text(path):
             return file.read().decode("latin-1")
     except FileNotFoundError:
         return None
+
+
+def cpu_seconds(pid):
+    """Processor time a process has used so far (user and system), from
+    /proc/PID/stat: after the command name, which is in parentheses and may
+    hold blanks, utime is the 12th field and stime the 13th."""
+    with open("/proc/%d/stat" % pid, "rb") as file:
+        fields = file.read().decode("latin-1").rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def split_lines(text):
@@ -253,21 +283,12 @@ class Xvfb:
             os.close(write_end)
         reported = b""
         deadline = time.monotonic() + timeout
-        try:
-            os.set_blocking(read_end, False)
-            while not reported.endswith(b"\n"):
-                if time.monotonic() > deadline:
-                    break
-                try:
-                    chunk = os.read(read_end, 16)
-                except BlockingIOError:
-                    time.sleep(POLL_SECONDS)
-                    continue
-                if not chunk:
-                    break  # the server ended: the display was taken
-                reported += chunk
-        finally:
-            os.close(read_end)
+        while not reported.endswith(b"\n") and select.select([read_end], [], [], max(deadline - time.monotonic(), 0))[0]:
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break  # the server ended: the display was taken
+            reported += chunk
+        os.close(read_end)
         if reported.strip() == str(number).encode() and self.process.poll() is None:
             return True
         stop_process(self.process)
@@ -288,12 +309,16 @@ class Panel:
     sim: False runs without a simulator (COM1 is then whatever files gave).
     scenario: simulator directives, one a line, given as --scenario.
     sim_args: further simulator options.
+    environment: variables for the panel over the usual ones (None: unset).
     keep: leave the working folder in place at the end.
     folder: the working folder (emptied first, kept); default a new
     temporary folder.
     """
 
-    def __init__(self, build, files=None, config=None, sim=True, scenario=None, sim_args=(), keep=False, folder=None):
+    def __init__(
+        self, build, files=None, config=None, sim=True, scenario=None, sim_args=(), environment=None, keep=False,
+        folder=None,
+    ):
         self.build = os.path.abspath(build)
         self.program = os.path.join(self.build, "talvaro-e2e")
         self.simulator = os.path.join(self.build, "ar8600-sim")
@@ -310,27 +335,16 @@ class Panel:
         self.use_sim = sim
         self.scenario = scenario
         self.sim_args = list(sim_args)
+        self.environment = dict({"SDL_VIDEODRIVER": "x11", "SDL_AUDIODRIVER": "dummy"}, **(environment or {}))
         self.keep = keep
-        self.xvfb = None
-        self.sim_process = None
-        self.process = None
-        self.window = None
-        self.exit_code = None
+        self.xvfb = self.sim_process = self.process = None
         self.runs = 0
         self._outputs = []
-
-    # ------------------------------------------------------------ paths
+        self.sim = Log(self.path("sim.log"), command_record)
+        self._start_logs()
 
     def path(self, name):
         return os.path.join(self.folder, name)
-
-    @property
-    def link(self):
-        return self.path("COM1")
-
-    @property
-    def control_path(self):
-        return self.path("sim.control")
 
     # ------------------------------------------------------------ life cycle
 
@@ -344,9 +358,8 @@ class Panel:
             return "no voice clips in %s/wave (configure with TALVARO_BUILD_CLIPS=ON and build)" % self.build
         return None
 
-    def start(self, find_window=True):
-        """Starts the X server, the simulator and the panel, and finds the
-        panel's window (unless told not to: a run that ends at once)."""
+    def prepare(self):
+        """Writes the working folder and starts the X server and the simulator."""
         problem = self.check_build()
         if problem:
             raise AssertionError(problem)
@@ -358,59 +371,57 @@ class Panel:
         self.xvfb.start()
         if self.use_sim:
             self.start_sim()
+
+    def start(self, find_window=True):
+        """Starts everything and finds the panel's window (unless told not
+        to: a run that ends at once)."""
+        self.prepare()
         self.start_panel(find_window)
 
     def start_sim(self):
-        arguments = [
-            self.simulator,
-            "--link",
-            self.link,
-            "--log",
-            self.path("sim.log"),
-            "--control",
-            self.control_path,
-        ]
+        arguments = [self.simulator, "--link", self.path("COM1"), "--log", self.sim.path]
+        arguments += ["--control", self.path("sim.control")]
         if self.scenario is not None:
             self.write_file("sim.scenario", self.scenario)
             arguments += ["--scenario", self.path("sim.scenario")]
-        arguments += self.sim_args
-        output = open(self.path("sim.out"), "wb")
-        self._outputs.append(output)
-        self.sim_process = start_child(
-            arguments, cwd=self.folder, stdin=subprocess.DEVNULL, stdout=output, stderr=output
-        )
+        self.sim_process = start_child(arguments + self.sim_args, cwd=self.folder, **self._output("sim.out"))
         # The link appears only once the terminal is ready.
         self.wait_for(
-            lambda: os.path.islink(self.link) and os.path.exists(self.path("sim.log")),
+            lambda: os.path.islink(self.path("COM1")) and os.path.exists(self.sim.path),
             what="the simulator's terminal link",
             timeout=15,
             check_panel=False,
         )
 
+    def _output(self, name):
+        output = open(self.path(name), "ab")
+        self._outputs.append(output)
+        return dict(stdin=subprocess.DEVNULL, stdout=output, stderr=output)
+
+    def _start_logs(self):
+        self.clip_log = Log(self.path("clips.log"), clip_record)
+        self.debug = Log(self.path("debug1.dat"))
+
     def start_panel(self, find_window=True):
         """Starts (or starts again) the panel in the working folder."""
-        self.exit_code = None
         # The program empties both logs when it starts; moving the last run's
         # aside first means nothing of it can be mistaken for the new run.
         self.runs += 1
-        for name in ("clips.log", "debug1.dat"):
-            if os.path.exists(self.path(name)):
-                os.replace(self.path(name), self.path("%s.run%d" % (name, self.runs - 1)))
-        environment = dict(os.environ)
-        environment.update(DISPLAY=self.xvfb.display, SDL_VIDEODRIVER="x11", SDL_AUDIODRIVER="dummy")
+        for log in (self.clip_log, self.debug):
+            if os.path.exists(log.path):
+                os.replace(log.path, "%s.run%d" % (log.path, self.runs - 1))
+        self._start_logs()
+        environment = dict(os.environ, DISPLAY=self.xvfb.display, **self.environment)
+        environment = {name: value for name, value in environment.items() if value is not None}
         # The dummy audio device plays in real time, in silence: a waiting
         # clip lasts its length, as on a machine with speakers.
-        output = open(self.path("panel.out"), "ab")
-        self._outputs.append(output)
         for attempt in range(3):
-            start = os.path.getsize(self.path("panel.out"))
-            self.process = start_child(
-                [self.program], cwd=self.folder, env=environment, stdin=subprocess.DEVNULL, stdout=output, stderr=output
-            )
+            start = os.path.getsize(self.path("panel.out")) if os.path.exists(self.path("panel.out")) else 0
+            self.process = start_child([self.program], cwd=self.folder, env=environment, **self._output("panel.out"))
             if not find_window:
                 return
             try:
-                self.window = self.wait_for(self._find_window, what="the panel window", timeout=20)
+                self.wait_for(self.find_window, what="the panel window", timeout=20)
                 return
             except AssertionError:
                 # An X server under load has been seen to refuse a new
@@ -418,34 +429,30 @@ class Panel:
                 # panel, so the start is tried again while the server
                 # itself answers.
                 said = (read_text(self.path("panel.out")) or "")[start:]
-                if attempt == 2 or "cannot open the display" not in said or not self.display_answers():
+                if attempt == 2 or "cannot open the display" not in said or not self.xdotool("getdisplaygeometry"):
                     raise
-                output.write(b"e2e: the panel could not reach the X server; starting it again\n")
-                output.flush()
+                self._outputs[-1].write(b"e2e: the panel could not reach the X server; starting it again\n")
+                self._outputs[-1].flush()
 
-    def display_answers(self):
-        return self.xdotool("getdisplaygeometry", check=False) is not None
-
-    def _find_window(self):
+    def find_window(self):
         """The visible window with the panel's caption, newest first: the
         window system may replace a new window once while it sets it up."""
-        found = self.xdotool("search", "--onlyvisible", "--name", "AR8600 Talvaro Front Panel", check=False)
+        found = self.xdotool("search", "--onlyvisible", "--name", "AR8600 Talvaro Front Panel")
         for window in reversed((found or "").split()):
-            if (self.xdotool("getwindowname", window, check=False) or "").rstrip("\n") == CAPTION:
+            if (self.xdotool("getwindowname", window) or "").rstrip("\n") == CAPTION:
                 return window
         return None
 
     def current_window(self):
         """The panel window as it is now (found again if it was replaced)."""
-        window = self._find_window()
+        window = self.find_window()
         if window is None:
             raise AssertionError("the panel window is gone\n%s" % self.describe())
-        self.window = window
         return window
 
-    def close(self):
+    def close(self, grace=5.0):
         """Stops whatever still runs; removes the folder unless asked to keep it."""
-        stop_process(self.process)
+        stop_process(self.process, grace)
         stop_process(self.sim_process)
         if self.xvfb is not None:
             self.xvfb.stop()
@@ -453,17 +460,6 @@ class Panel:
             output.close()
         if not self.keep:
             shutil.rmtree(self.folder, ignore_errors=True)
-
-    def __enter__(self):
-        try:
-            self.start()
-        except BaseException:
-            self.close()
-            raise
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
 
     # ------------------------------------------------------------ files
 
@@ -483,17 +479,10 @@ class Panel:
 
     # ------------------------------------------------------------ observations
 
-    def sim_log(self):
-        return split_lines(read_text(self.path("sim.log")) or "")
-
     def sim_command_records(self, since=None):
-        """Commands the simulator received, with the time each arrived."""
-        commands = []
-        for line in self.sim_log():
-            seconds, _, text = line.partition(" ")
-            if text.startswith("# "):
-                continue
-            commands.append(Command(float(seconds), text))
+        """Commands the simulator received, with the time each arrived;
+        its lines about control directives ("# ...") left out."""
+        commands = [command for command in self.sim.read() if not command.text.startswith("# ")]
         return commands[since.commands :] if since is not None else commands
 
     def sim_commands(self, since=None, skip=()):
@@ -502,16 +491,8 @@ class Panel:
         return [command.text for command in self.sim_command_records(since) if command.text not in skip]
 
     def clip_records(self, since=None):
-        clips = []
-        for line in split_lines(read_text(self.path("clips.log")) or ""):
-            parts = line.split(" ", 2)
-            if len(parts) != 3:
-                continue
-            name = os.path.basename(parts[2]).lower()
-            if name.endswith(".wav"):
-                name = name[:-4]
-            clips.append(Clip(int(parts[0]), parts[1] == "wait", name))
-        return clips[since.clips :] if since is not None else clips
+        clips = self.clip_log.read()
+        return clips[since.clips :] if since is not None else list(clips)
 
     def clips(self, since=None, pauses=False):
         """Names of the clips played, in order; the pause "shdel" left out
@@ -523,21 +504,14 @@ class Panel:
         line through to the file, so the log can be followed while it runs:
         it is the panel's own record of what it sent and heard, also when
         nothing reaches the simulator any more."""
-        lines = self.file_lines("debug1.dat")
-        return lines[since.debug :] if since is not None else lines
+        lines = self.debug.read()
+        return lines[since.debug :] if since is not None else list(lines)
 
     def mark(self):
         return Mark(len(self.sim_commands()), len(self.clip_records()), len(self.debug_log()))
 
     def cpu_seconds(self):
-        """Processor time the panel has used so far (user and system), from
-        /proc/PID/stat."""
-        with open("/proc/%d/stat" % self.process.pid, "rb") as file:
-            stat = file.read().decode("latin-1")
-        # The fields after the command name, which is in parentheses and may
-        # hold blanks: state is the first, utime the 12th, stime the 13th.
-        fields = stat[stat.rindex(")") + 2 :].split()
-        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+        return cpu_seconds(self.process.pid)
 
     def screenshot(self):
         """The window's pixels (client area: there is no window manager)."""
@@ -545,9 +519,8 @@ class Panel:
             raise AssertionError("screenshots need ImageMagick's import (scripts/install-deps.sh installs it)")
         data = subprocess.run(
             ["import", "-window", self.current_window(), "-depth", "8", "ppm:-"],
-            env=self.x_environment(),
-            stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE,
+            env=dict(os.environ, DISPLAY=self.xvfb.display),
+            capture_output=True,
             timeout=30,
             check=True,
         ).stdout
@@ -558,41 +531,38 @@ class Panel:
 
     # ------------------------------------------------------------ actions
 
-    def x_environment(self):
-        return dict(os.environ, DISPLAY=self.xvfb.display)
-
-    def xdotool(self, *arguments, check=True):
+    def xdotool(self, *arguments, check=False):
+        """Runs xdotool on the panel's display: its output, or None when it
+        failed (an error when check is true)."""
         result = subprocess.run(
             ["xdotool", *arguments],
-            env=self.x_environment(),
-            stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE,
+            env=dict(os.environ, DISPLAY=self.xvfb.display),
+            capture_output=True,
             text=True,
             timeout=30,
         )
-        if result.returncode != 0:
-            if check:
-                raise AssertionError("xdotool %s failed: %s" % (" ".join(arguments), result.stderr))
-            return None
-        return result.stdout
+        if result.returncode != 0 and check:
+            raise AssertionError("xdotool %s failed: %s" % (" ".join(arguments), result.stderr))
+        return result.stdout if result.returncode == 0 else None
+
+    def focus(self, check=True):
+        """Gives the panel window the keyboard focus (tried three times) and
+        returns the window."""
+        for attempt in range(3):
+            window = self.current_window()
+            if self.xdotool("windowfocus", "--sync", window, check=check and attempt == 2) is not None:
+                return window
+        return window
 
     def keys(self, sequence):
         """Types keys into the panel window, 200 ms apart. sequence is
         space-separated names: digits, ".", letters, Enter, Space, Up, Down,
         Left, Right, PageUp, PageDown, F1 to F12. The panel takes at most ten
         key presses ahead of its dispatch, so send few at a time."""
-        names = []
-        for name in sequence.split():
-            if len(name) == 1 and name.isalpha():
-                name = name.lower()
-            names.append(KEY_NAMES.get(name, name))
+        names = [KEY_NAMES.get(name, name.lower() if len(name) == 1 else name) for name in sequence.split()]
         if not self.running():
             raise AssertionError("keys %r: the panel is not running\n%s" % (sequence, self.describe()))
-        for attempt in range(3):
-            window = self.current_window()
-            if self.xdotool("windowfocus", "--sync", window, check=attempt == 2) is not None:
-                break
-        self.xdotool("key", "--window", window, "--delay", "200", *names)
+        self.xdotool("key", "--window", self.focus(), "--delay", "200", *names, check=True)
 
     def key_during_clip(self, name, key, since=None, timeout=DEFAULT_TIMEOUT):
         """Presses the key (an xdotool key name) into the focused panel
@@ -600,7 +570,7 @@ class Panel:
         and the time the press had been sent (ms on the panel's clock). The
         clip log is followed closely, so the press lands early in the clip."""
         window = self.current_window()
-        self.xdotool("windowfocus", "--sync", window)
+        self.xdotool("windowfocus", "--sync", window, check=True)
         deadline = time.monotonic() + timeout
         while True:
             started = [clip for clip in self.clip_records(since) if clip.name == name]
@@ -609,19 +579,23 @@ class Panel:
             if time.monotonic() > deadline or not self.running():
                 raise AssertionError("clip %r did not start\n%s" % (name, self.describe()))
             time.sleep(0.002)
-        self.xdotool("key", "--window", window, KEY_NAMES.get(key, key))
+        self.xdotool("key", "--window", window, KEY_NAMES.get(key, key), check=True)
         return started[0], time.monotonic() * 1000
 
-    def control(self, line, timeout=10):
-        """Sends a directive to the simulator and waits until it has taken it."""
-        before = len(self.sim_log())
-        descriptor = os.open(self.control_path, os.O_WRONLY | os.O_NONBLOCK)
+    def send_control(self, line):
+        """Writes a directive into the simulator's control FIFO."""
+        descriptor = os.open(self.path("sim.control"), os.O_WRONLY | os.O_NONBLOCK)
         try:
             os.write(descriptor, (line + "\n").encode())
         finally:
             os.close(descriptor)
+
+    def control(self, line, timeout=10):
+        """Sends a directive to the simulator and waits until it has taken it."""
+        before = len(self.sim.read())
+        self.send_control(line)
         self.wait_for(
-            lambda: any(entry.partition(" ")[2].startswith("# " + line) for entry in self.sim_log()[before:]),
+            lambda: any(entry.text.startswith("# " + line) for entry in self.sim.read()[before:]),
             what="the simulator to take %r" % line,
             timeout=timeout,
             check_panel=False,
@@ -634,7 +608,7 @@ class Panel:
         Only while the panel does not hold the port."""
         if self.running():
             raise AssertionError("the panel still holds the port")
-        descriptor = os.open(self.link, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        descriptor = os.open(self.path("COM1"), os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
         try:
             tty.setraw(descriptor, termios.TCSANOW)
             os.write(descriptor, command.encode() + b"\r")
@@ -663,10 +637,9 @@ class Panel:
     def wait_exit(self, timeout=DEFAULT_TIMEOUT):
         """Waits for the panel to end and returns its exit code."""
         try:
-            self.exit_code = self.process.wait(timeout=timeout)
+            return self.process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             raise AssertionError("the panel did not end within %d s\n%s" % (timeout, self.describe())) from None
-        return self.exit_code
 
     def quit(self, timeout=DEFAULT_TIMEOUT):
         """Q, then the exit code."""
@@ -696,21 +669,16 @@ class Panel:
                 raise AssertionError("timed out after %d s waiting for %s\n%s" % (timeout, what, self.describe()))
             time.sleep(POLL_SECONDS)
 
+    def _wait_count(self, items, item, count, what, timeout):
+        self.wait_for(lambda: items().count(item) >= count, "%s %r (%d times)" % (what, item, count), timeout)
+
     def wait_clip(self, name, since=None, count=1, timeout=DEFAULT_TIMEOUT):
         """Waits until the clip has been played count times since the mark."""
-        self.wait_for(
-            lambda: self.clips(since, pauses=True).count(name) >= count,
-            what="clip %r (%d times)" % (name, count),
-            timeout=timeout,
-        )
+        self._wait_count(lambda: self.clips(since, pauses=True), name, count, "clip", timeout)
 
     def wait_command(self, text, since=None, count=1, timeout=DEFAULT_TIMEOUT):
         """Waits until the receiver has got the command count times since the mark."""
-        self.wait_for(
-            lambda: self.sim_commands(since).count(text) >= count,
-            what="command %r on the wire (%d times)" % (text, count),
-            timeout=timeout,
-        )
+        self._wait_count(lambda: self.sim_commands(since), text, count, "command on the wire", timeout)
 
     def wait_polls(self, count, since=None, timeout=DEFAULT_TIMEOUT):
         """Waits for count level polls ("LM") since the mark: the poll cycle
@@ -721,11 +689,7 @@ class Panel:
         """Waits until the debug log holds the line count times since the
         mark (e.g. "TX= LM": the panel has polled, whether or not the line
         carried it)."""
-        self.wait_for(
-            lambda: self.debug_log(since).count(line) >= count,
-            what="%r in the debug log (%d times)" % (line, count),
-            timeout=timeout,
-        )
+        self._wait_count(lambda: self.debug_log(since), line, count, "debug log line", timeout)
 
     def wait_connected(self, timeout=60):
         """Waits until the panel has heard the receiver ("connected") and
@@ -783,6 +747,7 @@ class PanelTestCase(unittest.TestCase):
         self.assertEqual(len(lines), 7, "bank00.dat: %r" % lines)
         self.assertRegex(lines[0], STATE_FIRST_LINE)
         self.assertEqual(lines[1:], [mode, frequency, low, high, step, "9999"])
+        self.assertTrue(panel.read_file("bank00.dat").endswith("9999\r\n"), "lines end with CR LF")
 
 
 def run_scenarios(module):
