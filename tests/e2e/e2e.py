@@ -53,18 +53,9 @@ class Scenarios(harness.PanelTestCase):
         self.assertFalse(p.exists("bank00.dat"), "no bank 0 is created before the end")
 
         # Change what the state record keeps: mode, frequency, step, limits.
-        m = p.mark()
-        p.keys("F2")
-        p.wait_command("MD2", since=m)
-        for keys, last in [
-            ("1 4 6 . 5 2 5 Enter", "ok"),
-            ("I 2 5 Enter", "ok"),
-            ("S 1 4 4 Enter", "ok"),
-            ("E 1 4 8 Enter", "ok"),
-        ]:
-            m = p.mark()
-            p.keys(keys)
-            p.wait_clip(last, since=m)
+        p.press("F2", command="MD2")
+        for keys in ["1 4 6 . 5 2 5 Enter", "I 2 5 Enter", "S 1 4 4 Enter", "E 1 4 8 Enter"]:
+            p.press(keys, clip="ok")
         p.wait_command("ST025000")
         self.assertIn("VA0146.52500", p.sim_commands())
         self.assertIn("ST025000", p.sim_commands())
@@ -103,10 +94,7 @@ class Scenarios(harness.PanelTestCase):
         before = p.screenshot().points(*FREQUENCY_AREA, harness.is_blue)
         self.assertGreater(len(before), 200, "the start frequency is shown in blue")
 
-        m = p.mark()
-        p.keys("1 4 5 . 5 Enter")
-        p.wait_clip("ok", since=m)
-        p.wait_command("ST012.50", since=m)  # the simulator's log may lag behind the clip
+        m = p.press("1 4 5 . 5 Enter", clip="ok", command="ST012.50")  # the sim's log may lag behind the clip
         self.assertEqual(p.sim_commands(since=m, skip=("LM",)), ["VA0145.50000", "ST012.50"])
         self.assertEqual(p.clips(since=m), ["1", "4", "5", "point", "5", "ok"])
 
@@ -138,9 +126,7 @@ class Scenarios(harness.PanelTestCase):
         """F1 to F7 set and speak the modes FM, AM, LSB, USB, WFM, CW, auto."""
         p = self.panel()
         p.wait_connected()
-        m = p.mark()
-        p.keys("F1 F2 F3 F4 F5 F6 F7")
-        p.wait_command("AU1", since=m)
+        m = p.press("F1 F2 F3 F4 F5 F6 F7", command="AU1")
         self.assertEqual(
             p.sim_commands(since=m, skip=("LM",)), ["MD1", "MD2", "MD4", "MD3", "MD0", "MD5", "AU1"]
         )
@@ -156,9 +142,7 @@ class Scenarios(harness.PanelTestCase):
         speaks the count, and Enter saves them in bank00.dat."""
         p = self.panel(scenario="search-rate 20\nresume-delay 1\nsignal 145.5 49\nsignal 145.8 49\n")
         p.wait_connected()
-        m = p.mark()
-        p.keys("R")
-        p.wait_command("VS", since=m)
+        m = p.press("R", command="VS")
         self.assertEqual(
             p.sim_commands(since=m, skip=("LM",))[:5], ["VA0145000000", "VB0146000000", "ST012.50", "MD1", "VS"]
         )
@@ -174,9 +158,7 @@ class Scenarios(harness.PanelTestCase):
         self.assertGreater(len(shot.points(*FOUND_AREA, harness.is_red)), 50, '"Found" in red')
         self.assertGreater(len(shot.points(*COUNT_AREA, harness.is_red)), 20, "the count in red")
 
-        m = p.mark()
-        p.keys("Enter")
-        p.wait_clip("ok", since=m)
+        m = p.press("Enter", clip="ok")
         lines = p.file_lines("bank00.dat")
         self.assertEqual(lines[:4], ["Srchbank", "FM", "12.5", " "])
         self.assertEqual(lines[-1], "9999")
@@ -195,9 +177,7 @@ class Scenarios(harness.PanelTestCase):
         Space makes the receiver go on, and the next pass stops again."""
         p = self.panel(scenario="search-rate 20\nresume-delay 1\nsignal 145.5 49\n")
         p.wait_connected()
-        m = p.mark()
-        p.keys("C")
-        p.wait_clip("stmode", since=m)
+        m = p.press("C", clip="stmode")
         p.keys("R")
         p.wait_command("VS", since=m)
         p.wait_clip("stop", since=m, timeout=60)
@@ -207,15 +187,11 @@ class Scenarios(harness.PanelTestCase):
         self.assertNotIn("<1E>", p.sim_commands(since=m), "a STOP search is not resumed by the panel")
         self.assertEqual(digits(p.clips(since=m)), [], "no count is spoken in STOP mode")
 
-        resume = p.mark()
-        p.keys("Space")
-        p.wait_command("<1E>", since=resume)
+        resume = p.press("Space", command="<1E>")
         # The receiver sweeps on, wraps round and stops on the signal again.
         p.wait_clip("stop", since=resume, timeout=60)
 
-        m = p.mark()
-        p.keys("Enter")
-        p.wait_clip("ok", since=m)
+        m = p.press("Enter", clip="ok")
         self.assertEqual(digits(p.clips(since=m)), ["1"])
         self.assertEqual(p.file_lines("bank00.dat"), ["Srchbank", "FM", "12.5", " ", "145.5", " ", "9999"])
 
@@ -227,17 +203,11 @@ class Scenarios(harness.PanelTestCase):
         p = self.panel(files={"bank05.dat": BANK05})
         p.wait_connected()
 
-        m = p.mark()
-        p.keys("B 0 5 Enter")
-        p.wait_clip("sel", since=m)
-        # The simulator's log may lag behind the clip under load.
-        p.wait_command("ST012.50", since=m)
+        m = p.press("B 0 5 Enter", clip="sel", command="ST012.50")  # the sim's log may lag behind the clip
         self.assertEqual(p.sim_commands(since=m, skip=("LM",)), ["VA0145.20000", "MD1", "ST012.50"])
         self.assertEqual(p.clips(since=m), ["bank", "0", "5", "fm", "sel"])
 
-        m = p.mark()
-        p.keys("Down Up Up")
-        p.wait_command("VA0145.50000", since=m)
+        m = p.press("Down Up Up", command="VA0145.50000")
         self.assertEqual(p.sim_commands(since=m, skip=("LM",)), ["VA0145.80000", "VA0145.20000", "VA0145.50000"])
         self.assertEqual(p.clips(since=m), ["beep"], "a beep when browsing wraps to the first entry")
 
@@ -261,9 +231,7 @@ class Scenarios(harness.PanelTestCase):
         p.wait_polls(5, since=halted)
         self.assertEqual(set(p.sim_commands(since=halted)), {"LM"}, "the scan stays on the signal")
 
-        m = p.mark()
-        p.keys("Enter")
-        p.wait_command("MD1", since=m)
+        m = p.press("Enter", command="MD1")
         self.assertEqual(p.sim_commands(since=m, skip=("LM",)), ["VA0145.50000", "MD1"])
         after = p.mark()
         p.wait_polls(5, since=after)
@@ -276,9 +244,7 @@ class Scenarios(harness.PanelTestCase):
         steps the scan on."""
         p = self.panel(files={"bank05.dat": BANK05})
         p.wait_connected()
-        m = p.mark()
-        p.keys("B 0 5 Enter")
-        p.wait_command("ST012.50", since=m)
+        m = p.press("B 0 5 Enter", command="ST012.50")
 
         m = p.mark()
         p.keys("R")
@@ -322,16 +288,12 @@ class Scenarios(harness.PanelTestCase):
         # later the panel has heard it.
         p.wait_polls(4, since=p.mark())
 
-        m = p.mark()
-        p.keys("P")
-        p.wait_command("MS", since=m)
+        m = p.press("P", command="MS")
         self.assertEqual(p.sim_commands(since=m, skip=("LM",))[:3], ["MR", "MP1", "MS"])
         self.assertIn("pass", p.clips(since=m))
         self.assertNotIn("put", p.clips(since=m))
 
-        m = p.mark()
-        p.keys("Enter")
-        p.wait_command("MD1", since=m)
+        m = p.press("Enter", command="MD1")
         wire = p.sim_commands(since=m, skip=("LM",))
         self.assertEqual(wire[:2], ["MRC01", "MP0"], "the passed channel is given back")
         # The frequency shown is tuned again (the scan's read-backs may have
@@ -351,9 +313,7 @@ class Scenarios(harness.PanelTestCase):
         p = self.panel(files={"bank05.dat": bank}, scenario=old)
         p.wait_connected()
 
-        m = p.mark()
-        p.keys("W 0 5 A")
-        p.wait_command("MQA%%", since=m)
+        m = p.press("W 0 5 A", command="MQA%%")
         self.assertEqual(p.sim_commands(since=m, skip=("LM",)), ["MQA%%"])
         self.assertEqual(p.clips(since=m), ["write", "fromb", "0", "5", "torb", "a"])
 
@@ -400,9 +360,7 @@ class Scenarios(harness.PanelTestCase):
         writes the state record and ends with exit code 0."""
         p = self.panel()
         p.wait_connected()
-        m = p.mark()
-        p.keys("1 4 6 Enter")
-        p.wait_clip("ok", since=m)
+        m = p.press("1 4 6 Enter", clip="ok")
         p.keys("F2")
         p.wait_command("MD2", since=m)
 
@@ -421,9 +379,7 @@ class Scenarios(harness.PanelTestCase):
         as Q's shutdown does: EX on the wire, the state record, exit code 0."""
         p = self.panel()
         p.wait_connected()
-        m = p.mark()
-        p.keys("F2")
-        p.wait_command("MD2", since=m)
+        p.press("F2", command="MD2")
         p.process.send_signal(signal.SIGHUP)
         self.assertEqual(p.wait_exit(), 0)
         self.assertEqual(p.sim_commands()[-1], "EX")

@@ -74,18 +74,14 @@ class Faults(harness.PanelTestCase):
         """M speaks the level ("s", a digit, "plus" above 9), F the frequency
         and the mode: the answers come from what the panel holds, whatever
         the line does."""
-        mark = panel.mark()
-        panel.keys("M F")
-        panel.wait_clip("fm", since=mark)
+        mark = panel.press("M F", clip="fm")
         said = " ".join(panel.clips(since=mark))
         self.assertRegex(said, "^s %s %s fm$" % (level, " ".join(spoken(frequency))))
 
     def type_frequency(self, panel, frequency):
         """Types the frequency and Enter: every key echoed, "ok", and the
         tuning command on the wire exactly as for a healthy receiver."""
-        mark = panel.mark()
-        panel.keys(" ".join(frequency) + " Enter")
-        panel.wait_clip("ok", since=mark)
+        mark = panel.press(" ".join(frequency) + " Enter", clip="ok")
         self.assertEqual(panel.clips(since=mark), spoken(frequency) + ["ok"])
         whole, _, fraction = frequency.partition(".")
         command = "VA%04d.%s" % (int(whole), fraction.ljust(5, "0"))
@@ -108,9 +104,7 @@ class Faults(harness.PanelTestCase):
         what it holds, and Q ends it with exit code 0 and the state record."""
         p = self.panel(scenario="search-rate 20\nresume-delay 1\nsignal 145.5 49\nsignal 145.8 49\n")
         p.wait_connected()
-        m = p.mark()
-        p.keys("R")
-        p.wait_command("VS", since=m)
+        m = p.press("R", command="VS")
         p.wait_clip("1", since=m, timeout=60)  # the first find is recorded
 
         p.control("fault hangup")

@@ -210,6 +210,10 @@ def split_lines(text):
     return re.split(r"\r\n|\n|\r", text[:-2] if text.endswith("\r\n") else text.rstrip("\r\n"))
 
 
+def _readable(descriptor, deadline):
+    return select.select([descriptor], [], [], max(deadline - time.monotonic(), 0))[0]
+
+
 def _die_with_parent():
     """Runs in a child before it starts: the child gets SIGTERM when the test
     process dies, so a test killed at its time limit leaves nothing behind.
@@ -283,7 +287,7 @@ class Xvfb:
             os.close(write_end)
         reported = b""
         deadline = time.monotonic() + timeout
-        while not reported.endswith(b"\n") and select.select([read_end], [], [], max(deadline - time.monotonic(), 0))[0]:
+        while not reported.endswith(b"\n") and _readable(read_end, deadline):
             chunk = os.read(read_end, 16)
             if not chunk:
                 break  # the server ended: the display was taken
@@ -563,6 +567,17 @@ class Panel:
         if not self.running():
             raise AssertionError("keys %r: the panel is not running\n%s" % (sequence, self.describe()))
         self.xdotool("key", "--window", self.focus(), "--delay", "200", *names, check=True)
+
+    def press(self, sequence, clip=None, command=None, timeout=DEFAULT_TIMEOUT):
+        """Types the keys, waits for the clip and the command they bring
+        (those given) and returns the mark taken before the keys."""
+        mark = self.mark()
+        self.keys(sequence)
+        if clip is not None:
+            self.wait_clip(clip, since=mark, timeout=timeout)
+        if command is not None:
+            self.wait_command(command, since=mark, timeout=timeout)
+        return mark
 
     def key_during_clip(self, name, key, since=None, timeout=DEFAULT_TIMEOUT):
         """Presses the key (an xdotool key name) into the focused panel
