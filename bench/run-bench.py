@@ -510,7 +510,7 @@ class Bench:
 
         first_lm = self.wait_until(lambda: self.lm_times()[:1], 40)
         if not first_lm:
-            self.row("Start-up: process start to first LM", "n/a (no LM sent)", "—")
+            self.row("Start-up: process start to first LM", "n/a (no LM sent)")
             self.note("No \"LM\" reached the simulator: the poll cycle is not built in yet, or the port did not open.")
             self.t_first_lm = None
             return
@@ -518,13 +518,12 @@ class Bench:
         total_ms = (self.t_first_lm - t0) * 1000
         before = [(when, c) for when, c in self.clips() if when <= self.t_first_lm]
         lengths = [self.clip_seconds(c) for _, c in before]
-        clip_ms = sum(l for l in lengths if l) * 1000
-        unknown = sum(1 for l in lengths if l is None)
-        self.row("Start-up: process start to first LM", f"{total_ms:.0f} ms", "—")
+        clip_ms = sum(length for length in lengths if length) * 1000
+        unknown = lengths.count(None)
+        self.row("Start-up: process start to first LM", f"{total_ms:.0f} ms")
         self.row(
             f"Start-up: of which clips ({len(before)} clips, WAV lengths)",
             f"{clip_ms:.0f} ms" + (f" ({unknown} unreadable)" if unknown else ""),
-            "—",
         )
         rest = total_ms - clip_ms
         self.row("Start-up: first LM less clip time", f"{rest:.0f} ms", "≤ 1000 ms", rest <= 1000)
@@ -539,7 +538,6 @@ class Bench:
             self.row(
                 "Clip hold beyond its recording (start-up, median)",
                 f"{self.startup_clip_overhead:.1f} ms (n={len(overheads)})",
-                "—",
             )
 
     def wait_connected(self):
@@ -594,12 +592,13 @@ class Bench:
                 by_thread.append((used, name))
         by_thread.sort(reverse=True)
         if by_thread:
-            self.row("Idle: processor time by thread", ", ".join(f"{n} {u / elapsed * 100:.2f} %" for u, n in by_thread), "—")
-        self.row("Idle: X server's processor time (draws the panel)", f"{(server1 - server0) / elapsed * 100:.2f} %", "—")
+            shares = ", ".join(f"{n} {u / elapsed * 100:.2f} %" for u, n in by_thread)
+            self.row("Idle: processor time by thread", shares)
+        self.row("Idle: X server's processor time (draws the panel)", f"{(server1 - server0) / elapsed * 100:.2f} %")
         self.row("Idle: resident memory (VmRSS)", f"{rss / 1024:.1f} MB", "< 60 MB", rss / 1024 < 60)
         if rss_anon is not None and rss_file is not None:
-            self.row("Idle: of which anonymous / mapped files", f"{rss_anon / 1024:.1f} / {rss_file / 1024:.1f} MB", "—")
-        self.row("Idle: thread wake-ups (context switches)", f"{(switches1 - switches0) / elapsed:.1f} /s", "—")
+            self.row("Idle: of which anonymous / mapped files", f"{rss_anon / 1024:.1f} / {rss_file / 1024:.1f} MB")
+        self.row("Idle: thread wake-ups (context switches)", f"{(switches1 - switches0) / elapsed:.1f} /s")
         self.note(f"Processor time has the kernel's tick resolution (1/{os.sysconf('SC_CLK_TCK')} s): "
                   f"{1 / os.sysconf('SC_CLK_TCK') / elapsed * 100:.3f} % over this window.")
 
@@ -615,8 +614,9 @@ class Bench:
             f"{POLL_DESIGN_MS:.0f} ms ± 5 %",
             abs(med - POLL_DESIGN_MS) <= POLL_DESIGN_MS * 0.05,
         )
-        self.row("Poll period, 99th percentile", f"{p99:.1f} ms", f"≤ {POLL_DESIGN_MS * 1.1:.0f} ms", p99 <= POLL_DESIGN_MS * 1.1)
-        self.row("Poll period, shortest / longest", f"{min(gaps):.1f} / {max(gaps):.1f} ms", "—")
+        limit = POLL_DESIGN_MS * 1.1
+        self.row("Poll period, 99th percentile", f"{p99:.1f} ms", f"≤ {limit:.0f} ms", p99 <= limit)
+        self.row("Poll period, shortest / longest", f"{min(gaps):.1f} / {max(gaps):.1f} ms")
 
     def effects_after(self, t):
         """(when, clip) and (when, text) of the clips and commands (no "LM") since t."""
@@ -685,10 +685,11 @@ class Bench:
         self.key_row("Key to voice, 99th percentile", p99, KEY_P99_AIM_MS)
         for kind, values in by_key.items():
             if values:
-                self.row(f"Key to voice, {kind} keys: median / max", f"{median(values):.0f} / {max(values):.0f} ms", "—")
-        self.row("Key press request (before to after XSync), median", f"{median(spans):.2f} ms", "—")
+                self.row(f"Key to voice, {kind} keys: median / max", f"{median(values):.0f} / {max(values):.0f} ms")
+        self.row("Key press request (before to after XSync), median", f"{median(spans):.2f} ms")
         if wrong or lost:
-            self.note(f"Key to voice: {wrong} keys began with another clip than expected, {lost} keys gave no clip in 5 s.")
+            self.note(f"Key to voice: {wrong} keys began with another clip than expected, "
+                      f"{lost} keys gave no clip in 5 s.")
         self.voice_median = med
 
     def measure_key_to_wire(self):
@@ -715,7 +716,7 @@ class Bench:
             if key == "F1":
                 clips = [c for at, c in self.clips() if before - 0.001 <= at <= when]
                 lengths = [self.clip_seconds(c) for c in clips]
-                if clips and all(l is not None for l in lengths):
+                if clips and None not in lengths:
                     net_f1.append(latency - sum(lengths) * 1000)
             self.wait_idle(before)
         up, f1 = results["Up"], results["F1"]
@@ -723,8 +724,8 @@ class Bench:
             self.key_row(f"Key to wire, Up → VA, median (n={len(up)})", median(up), KEY_MEDIAN_AIM_MS)
             self.key_row("Key to wire, Up → VA, 99th percentile", percentile(up, 0.99), KEY_P99_AIM_MS)
         if f1:
-            self.row(f"Key to wire, F1 → MD1 (clip \"FM\" first), median (n={len(f1)})", f"{median(f1):.0f} ms", "—")
-            self.row("Key to wire, F1 → MD1, 99th percentile", f"{percentile(f1, 0.99):.0f} ms", "—")
+            self.row(f"Key to wire, F1 → MD1 (clip \"FM\" first), median (n={len(f1)})", f"{median(f1):.0f} ms")
+            self.row("Key to wire, F1 → MD1, 99th percentile", f"{percentile(f1, 0.99):.0f} ms")
         if net_f1:
             self.key_row("Key to wire, F1 less its clip, median", median(net_f1), KEY_MEDIAN_AIM_MS)
             self.key_row("Key to wire, F1 less its clip, 99th percentile", percentile(net_f1, 0.99), KEY_P99_AIM_MS)
@@ -742,9 +743,9 @@ class Bench:
             frames = int(re.search(r"device_buffer_frames\s*=\s*(\d+)", text).group(1))
             rate = int(re.search(r"device_rate\s*=\s*(\d+)", text).group(1))
         except (OSError, AttributeError):
-            self.row("Audio output buffer (SDL backend)", "n/a (not found in sdl_audio.cpp)", "—")
+            self.row("Audio output buffer (SDL backend)", "n/a (not found in sdl_audio.cpp)")
             return
-        self.row("Audio output buffer (SDL backend)", f"{frames} frames at {rate} Hz = {frames / rate * 1000:.1f} ms", "—")
+        self.row("Audio output buffer (SDL backend)", f"{frames} frames at {rate} Hz = {frames / rate * 1000:.1f} ms")
         if self.args.audio_driver:
             self.note(f"SDL audio driver {self.args.audio_driver!r} (SDL_AUDIODRIVER): with the dummy driver an "
                       "output device is open and plays in real time, in silence, as a sound card would.")
@@ -760,7 +761,7 @@ class Bench:
             return
         times = audio_start_times(self.args.audio_driver, 50, self.rng)
         if not times:
-            self.row("Clip queued to first samples taken", "n/a (SDL or its device not usable here)", "—")
+            self.row("Clip queued to first samples taken", "n/a (SDL or its device not usable here)")
             return
         for label, values in zip(("device open and running", "device opened for the clip"), times):
             if values:
@@ -771,7 +772,8 @@ class Bench:
         if self.panel_alive():
             harness.stop_process(self.panel.process, grace=10)
             sent_ex = "EX" in self.panel.sim_commands()
-            self.shutdown_text = f"exit code {self.panel.process.returncode}, " + ("EX sent" if sent_ex else "no EX seen")
+            code = self.panel.process.returncode
+            self.shutdown_text = f"exit code {code}, " + ("EX sent" if sent_ex else "no EX seen")
         if self.x:
             self.x.close()
         if self.panel is not None:
@@ -879,7 +881,8 @@ def print_table(rows):
 def markdown(bench, machine):
     out = ["## Figures", ""]
     out += [f"- {line}" for line in machine]
-    out += [f"- Build: {bench.args.build}, sources at commit {build_commit(bench.args.build)}", f"- Key presses: {bench.key_method}", ""]
+    out += [f"- Build: {bench.args.build}, sources at commit {build_commit(bench.args.build)}"]
+    out += [f"- Key presses: {bench.key_method}", ""]
     out += ["| Figure | Value | Aim | Met |", "|---|---|---|---|"]
     out += [f"| {a} | {b} | {c} | {d} |" for a, b, c, d in bench.rows]
     out += [""]

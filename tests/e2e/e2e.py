@@ -39,7 +39,6 @@ class Scenarios(harness.PanelTestCase):
         """First start without bank00.dat: defaults tuned and announced, "bnf",
         level polling; Q saves the state; the next start restores it."""
         p = self.panel()
-        p.wait_connected()
 
         wire = p.sim_commands()
         self.assertEqual(wire[:4], ["VA0145000000", "MD1", "ST012.50", "AT0"])
@@ -90,7 +89,6 @@ class Scenarios(harness.PanelTestCase):
         """1 4 5 . 5 Enter tunes 145.5 MHz, echoes every key, confirms with
         "ok", and shows the new frequency in blue."""
         p = self.panel()
-        p.wait_connected()
         before = p.screenshot().points(*FREQUENCY_AREA, harness.is_blue)
         self.assertGreater(len(before), 200, "the start frequency is shown in blue")
 
@@ -125,7 +123,6 @@ class Scenarios(harness.PanelTestCase):
     def test_mode_keys(self):
         """F1 to F7 set and speak the modes FM, AM, LSB, USB, WFM, CW, auto."""
         p = self.panel()
-        p.wait_connected()
         m = p.press("F1 F2 F3 F4 F5 F6 F7", command="AU1")
         self.assertEqual(
             p.sim_commands(since=m, skip=("LM",)), ["MD1", "MD2", "MD4", "MD3", "MD0", "MD5", "AU1"]
@@ -141,7 +138,6 @@ class Scenarios(harness.PanelTestCase):
         """A CONT search from 145 to 146 MHz records both signals, shows and
         speaks the count, and Enter saves them in bank00.dat."""
         p = self.panel(scenario="search-rate 20\nresume-delay 1\nsignal 145.5 49\nsignal 145.8 49\n")
-        p.wait_connected()
         m = p.press("R", command="VS")
         self.assertEqual(
             p.sim_commands(since=m, skip=("LM",))[:5], ["VA0145000000", "VB0146000000", "ST012.50", "MD1", "VS"]
@@ -176,7 +172,6 @@ class Scenarios(harness.PanelTestCase):
         """In STOP mode the search halts on a signal and says "stop" once;
         Space makes the receiver go on, and the next pass stops again."""
         p = self.panel(scenario="search-rate 20\nresume-delay 1\nsignal 145.5 49\n")
-        p.wait_connected()
         m = p.press("C", clip="stmode")
         p.keys("R")
         p.wait_command("VS", since=m)
@@ -201,7 +196,6 @@ class Scenarios(harness.PanelTestCase):
         browse with a beep at the first entry; R scans the bank until a signal
         halts it; Enter leaves the scan."""
         p = self.panel(files={"bank05.dat": BANK05})
-        p.wait_connected()
 
         m = p.press("B 0 5 Enter", clip="sel", command="ST012.50")  # the sim's log may lag behind the clip
         self.assertEqual(p.sim_commands(since=m, skip=("LM",)), ["VA0145.20000", "MD1", "ST012.50"])
@@ -243,7 +237,6 @@ class Scenarios(harness.PanelTestCase):
         ends the scan on that entry: the key is handled before the poll cycle
         steps the scan on."""
         p = self.panel(files={"bank05.dat": BANK05})
-        p.wait_connected()
         m = p.press("B 0 5 Enter", command="ST012.50")
 
         m = p.mark()
@@ -276,7 +269,6 @@ class Scenarios(harness.PanelTestCase):
             ]
         )
         p = self.panel(scenario=scenario)
-        p.wait_connected()
 
         m = p.mark()
         p.keys("G C Enter")
@@ -311,7 +303,6 @@ class Scenarios(harness.PanelTestCase):
         )
         old = "".join('memory A%02d 118.%d AM "OLD"\n' % (n, n) for n in range(6))
         p = self.panel(files={"bank05.dat": bank}, scenario=old)
-        p.wait_connected()
 
         m = p.press("W 0 5 A", command="MQA%%")
         self.assertEqual(p.sim_commands(since=m, skip=("LM",)), ["MQA%%"])
@@ -359,7 +350,6 @@ class Scenarios(harness.PanelTestCase):
         """Q tunes the frequency again, says "quit", releases the receiver,
         writes the state record and ends with exit code 0."""
         p = self.panel()
-        p.wait_connected()
         m = p.press("1 4 6 Enter", clip="ok")
         p.keys("F2")
         p.wait_command("MD2", since=m)
@@ -378,7 +368,6 @@ class Scenarios(harness.PanelTestCase):
         """A hang-up (the terminal the panel was started from closed) ends it
         as Q's shutdown does: EX on the wire, the state record, exit code 0."""
         p = self.panel()
-        p.wait_connected()
         p.press("F2", command="MD2")
         p.process.send_signal(signal.SIGHUP)
         self.assertEqual(p.wait_exit(), 0)
@@ -389,7 +378,7 @@ class Scenarios(harness.PanelTestCase):
     def test_silent_receiver(self):
         """A receiver that never answers: the first key ends the program with
         "rnc"; EX is still sent and the state record written."""
-        p = self.panel(sim_args=["--fault", "silence"])
+        p = self.panel(sim_args=["--fault", "silence"], connect=False)
         p.wait_clip("attoff")
         p.wait_polls(2)
         self.assertEqual(p.sim_commands()[:4], ["VA0145000000", "MD1", "ST012.50", "AT0"])
@@ -406,7 +395,7 @@ class Scenarios(harness.PanelTestCase):
     def test_no_receiver_port(self):
         """COM1 is a plain file, not a terminal: nothing can be sent; the
         first key ends the program with "rnc" and the state record is written."""
-        p = self.panel(sim=False, files={"COM1": "not a terminal\n"})
+        p = self.panel(sim=False, files={"COM1": "not a terminal\n"}, connect=False)
         p.wait_clip("attoff")
         m = p.mark()
         p.keys("F")
@@ -419,7 +408,7 @@ class Scenarios(harness.PanelTestCase):
         """Without TALVARO.CFG the panel says "cfnf" and ends with exit code
         0; it opens no port and leaves bank00.dat as it was."""
         record = crlf_lines([STATE_BANNER + "  01-02-2026  03:04:05", "AM", "146.5", "144", "148", "25", "9999"])
-        p = self.panel(config=False, files={"bank00.dat": record}, find_window=False)
+        p = self.panel(config=False, files={"bank00.dat": record}, find_window=False, connect=False)
         self.assertEqual(p.wait_exit(), 0)
         self.assertEqual(p.clips(pauses=True), ["cfnf"])
         self.assertEqual(p.sim_commands(), [], "nothing is sent")

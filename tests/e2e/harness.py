@@ -44,13 +44,7 @@ PR_SET_PDEATHSIG = 1
 # Key names used in the scenarios, as xdotool knows them. Letters are sent
 # lower case: an upper-case keysym would hold Shift, and the panel ignores a
 # key pressed while another is held.
-KEY_NAMES = {
-    ".": "period",
-    "Enter": "Return",
-    "Space": "space",
-    "PageUp": "Prior",
-    "PageDown": "Next",
-}
+KEY_NAMES = {".": "period", "Enter": "Return", "Space": "space", "PageUp": "Prior", "PageDown": "Next"}
 
 
 def missing_tools():
@@ -133,13 +127,13 @@ class Mark:
     debug: int = 0  # lines of the debug log
 
 
+@dataclasses.dataclass(frozen=True)
 class Image:
     """A screenshot: width, height and rows of RGB bytes."""
 
-    def __init__(self, width, height, rgb):
-        self.width = width
-        self.height = height
-        self.rgb = rgb
+    width: int
+    height: int
+    rgb: bytes
 
     def points(self, left, top, right, bottom, wanted):
         """The set of (x, y) in the rectangle whose (r, g, b) satisfies wanted."""
@@ -163,27 +157,11 @@ def is_red(rgb):
 
 def parse_ppm(data):
     """A binary PPM (P6, 8 bits a sample, as import -depth 8 writes it) as an Image."""
-    fields = []
-    position = 0
-    while len(fields) < 4:
-        while data[position : position + 1].isspace():
-            position += 1
-        if data[position : position + 1] == b"#":
-            position = data.index(b"\n", position) + 1
-            continue
-        end = position
-        while not data[end : end + 1].isspace():
-            end += 1
-        fields.append(data[position:end])
-        position = end
-    position += 1  # the single blank after the maximum value
-    if fields[0] != b"P6":
-        raise ValueError("not a binary PPM")
-    width, height, maximum = (int(field) for field in fields[1:])
-    if maximum != 255:
-        raise ValueError("not 8 bits a sample")
-    rgb = bytes(data[position : position + 3 * width * height])
-    return Image(width, height, rgb)
+    header = re.match(rb"P6\s+(?:#[^\n]*\n\s*)*(\d+)\s+(\d+)\s+255\s", data)
+    if header is None:
+        raise ValueError("not a binary PPM of 8 bits a sample")
+    width, height = int(header.group(1)), int(header.group(2))
+    return Image(width, height, data[header.end() : header.end() + 3 * width * height])
 
 
 def read_text(path):
@@ -629,6 +607,7 @@ class Panel:
             os.write(descriptor, command.encode() + b"\r")
             received = b""
             deadline = time.monotonic() + timeout
+
             def replies():
                 return [line for line in received.decode("latin-1").split("\r\n")[:-1] if line]
 
@@ -749,12 +728,16 @@ class PanelTestCase(unittest.TestCase):
     """A scenario with the real panel: panel() starts one for this test and
     stops it (and its simulator and X server) at the end."""
 
-    def panel(self, find_window=True, **options):
+    def panel(self, find_window=True, connect=True, **options):
+        """A panel started for this test (options as for Panel); with
+        connect, once it has heard the receiver and polls."""
         work_dir = SETTINGS["work_dir"]
         folder = os.path.join(work_dir, self._testMethodName) if work_dir else None
         panel = Panel(SETTINGS["build"], keep=SETTINGS["keep"], folder=folder, **options)
         self.addCleanup(panel.close)
         panel.start(find_window)
+        if connect:
+            panel.wait_connected()
         return panel
 
     def assert_state_record(self, panel, mode, frequency, low, high, step):
