@@ -237,7 +237,7 @@ class Scenarios(harness.PanelTestCase):
         ends the scan on that entry: the key is handled before the poll cycle
         steps the scan on."""
         p = self.panel(files={"bank05.dat": BANK05})
-        m = p.press("B 0 5 Enter", command="ST012.50")
+        p.press("B 0 5 Enter", command="ST012.50")
 
         m = p.mark()
         p.keys("R")
@@ -308,10 +308,7 @@ class Scenarios(harness.PanelTestCase):
         self.assertEqual(p.sim_commands(since=m, skip=("LM",)), ["MQA%%"])
         self.assertEqual(p.clips(since=m), ["write", "fromb", "0", "5", "torb", "a"])
 
-        m = p.mark()
-        p.keys("Enter")
-        p.wait_clip("ok", since=m, timeout=60)
-        p.wait_command("MXA02 RF0433075000 ST012500 MD1 TMA VERY LONG ", since=m)
+        m = p.press("Enter", clip="ok", command="MXA02 RF0433075000 ST012500 MD1 TMA VERY LONG ", timeout=60)
         self.assertEqual(
             p.sim_commands(since=m, skip=("LM",)),
             [

@@ -701,19 +701,13 @@ class Panel:
             items = list(items)
             return ("... " if len(items) > count else "") + " | ".join(items[-count:])
 
-        panel_output = read_text(self.path("panel.out")) or ""
-        sim_output = read_text(self.path("sim.out")) or ""
         state = "running" if self.running() else "ended with %s" % (self.process.poll() if self.process else None)
         return "\n".join(
-            [
-                "  folder:   %s" % self.folder,
-                "  panel:    %s" % state,
-                "  wire:     %s" % tail(self.sim_commands(skip=("LM",))),
-                "  clips:    %s" % tail(self.clips()),
-                "  debug:    %s" % tail(self.debug_log(), 15),
-                "  panel out: %s" % tail(panel_output.splitlines(), 8),
-                "  sim out:  %s" % tail(sim_output.splitlines(), 8),
-            ]
+            ["  folder:   %s" % self.folder, "  panel:    %s" % state]
+            + ["  wire:     %s" % tail(self.sim_commands(skip=("LM",))), "  clips:    %s" % tail(self.clips())]
+            + ["  debug:    %s" % tail(self.debug_log(), 15)]
+            + ["  %-9s %s" % (name + ":", tail((read_text(self.path(name)) or "").splitlines(), 8))
+               for name in ("panel.out", "sim.out")]
         )
 
 
