@@ -154,7 +154,7 @@ class Scenarios(harness.PanelTestCase):
         self.assertGreater(len(shot.points(*FOUND_AREA, harness.is_red)), 50, '"Found" in red')
         self.assertGreater(len(shot.points(*COUNT_AREA, harness.is_red)), 20, "the count in red")
 
-        m = p.press("Enter", clip="ok")
+        m = p.press("Enter", clip="ok", command="ST012.50")
         lines = p.file_lines("bank00.dat")
         self.assertEqual(lines[:4], ["Srchbank", "FM", "12.5", " "])
         self.assertEqual(lines[-1], "9999")
