@@ -39,12 +39,17 @@ function(talvaro_layer_sources target)
 endfunction()
 
 # The headers a target may include: its own and, through what it sees, those
-# of every layer below it.
+# of every layer below it. The targets above it on the way here are given
+# after out, so that a layer that reaches back up is named, not followed.
 function(talvaro_visible_headers target out)
+  if(target IN_LIST ARGN)
+    string(REPLACE ";" " -> " chain "${ARGN};${target}")
+    message(FATAL_ERROR "The layers form a cycle: ${chain}")
+  endif()
   get_property(headers TARGET ${target} PROPERTY TALVARO_HEADERS)
   get_property(below TARGET ${target} PROPERTY TALVARO_SEES)
   foreach(library IN LISTS below)
-    talvaro_visible_headers(${library} more)
+    talvaro_visible_headers(${library} more ${ARGN} ${target})
     list(APPEND headers ${more})
   endforeach()
   list(REMOVE_DUPLICATES headers)
