@@ -2,7 +2,8 @@
 # The whole test suite from nothing: installs what is missing, checks the
 # formatting, builds with warnings as errors, runs every test (the ones that
 # need a display start their own Xvfb), then builds and runs the tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and last runs every
+# fuzz target for FUZZ_SECONDS (default 20) each: any finding fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,7 +27,7 @@ echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure -j "$jobs" -LE e2e)
 
-echo "== fuzzing (bounded time, AddressSanitizer and UndefinedBehaviorSanitizer)"
+echo "== fuzzing (bounded time, AddressSanitizer and UndefinedBehaviorSanitizer, any finding fails)"
 FUZZ_SECONDS=${FUZZ_SECONDS:-20} scripts/run-fuzz.sh
 
 echo "== all tests passed"

@@ -15,7 +15,8 @@ struct Context;
 // 1 = opened, 0 = failed. Opens for exclusive use at baud with 8 data bits,
 // one stop bit and no parity.
 int open_port(Context& cx, int port, int baud);
-// 0 = set, 1 = refused by the driver (or no such open port).
+// 0 = set, 1 = refused by the driver. A port that is not open returns 0, as
+// the layer's rule above says.
 int set_line_format(Context& cx, int port, int data_bits, int parity, int stop_bits);
 // Always 0. multiplier -1: reads never wait.
 int set_read_timeouts(Context& cx, int port, int multiplier);
