@@ -1,11 +1,8 @@
 #pragma once
-// Key events and the key queue.
+// The virtual-key codes of the keys the panel uses.
 
 namespace talvaro {
 
-struct Context;
-
-// Virtual-key codes the panel uses.
 namespace key {
 inline constexpr int enter = 13;
 inline constexpr int space = 32;
@@ -21,8 +18,5 @@ inline constexpr int f7 = 118;
 inline constexpr int full_stop = 190;
 inline constexpr int none = 999;  // last_key after a key-up
 }  // namespace key
-
-// The main event handler: close request, key down, key up, timer tick.
-void handle_event(Context& cx, int event_code, int event_param);
 
 }  // namespace talvaro

@@ -3,11 +3,11 @@
 // through. Every operation of the panel takes one Context and works on its
 // named variables, as the panel's operations are written.
 
+#include "core/clip_cache.h"
 #include "core/platform.h"
+#include "core/port_table.h"
 #include "core/state.h"
-#include "link/serial.h"
-#include "panel/display.h"
-#include "voice/voice.h"
+#include "core/text_state.h"
 
 namespace talvaro {
 

@@ -4,6 +4,7 @@
 
 #include "core/context.h"
 #include "link/serial.h"
+#include "voice/voice.h"
 
 namespace talvaro {
 

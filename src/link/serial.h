@@ -3,20 +3,14 @@
 // that range, or a port that is not open, makes every operation do nothing and
 // return 0.
 
-#include <array>
-#include <memory>
 #include <string>
 #include <string_view>
 
-#include "core/platform.h"
+#include "core/port_table.h"
 
 namespace talvaro {
 
 struct Context;
-
-struct PortTable {
-  std::array<std::unique_ptr<SerialDevice>, 257> devices;  // index 0 unused
-};
 
 // 1 = opened, 0 = failed. Opens for exclusive use at baud with 8 data bits,
 // one stop bit and no parity.

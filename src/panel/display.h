@@ -7,24 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "core/platform.h"
 #include "core/text.h"
+#include "core/text_state.h"
 
 namespace talvaro {
 
 struct Context;
-
-inline constexpr int colour_black = 0;
-inline constexpr int colour_red = 255;
-inline constexpr int colour_green = 65280;
-inline constexpr int colour_blue = 16711680;
-
-struct TextState {
-  int x = 0;
-  int y = 0;
-  FontSpec font;  // points 0: the default font of a new surface
-  int colour = colour_black;
-};
 
 // One item of a print: a text used unchanged, or an integer written in
 // decimal followed by one space.

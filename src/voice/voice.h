@@ -2,22 +2,13 @@
 // The voice: recorded clips played by name, one at a time, and the spoken
 // announcements built from them (frequencies, modes, signal reports, counts).
 
-#include <map>
-#include <memory>
-#include <string>
 #include <string_view>
 
-#include "core/platform.h"
+#include "core/clip_cache.h"
 
 namespace talvaro {
 
 struct Context;
-
-// Clip files already looked up, by requested path ("wave\point"); a null entry
-// remembers that no playable file was found.
-struct ClipCache {
-  std::map<std::string, std::shared_ptr<const Sound>, std::less<>> sounds;
-};
 
 // Plays folder + name ("wave\" + "point": the file wave/point.wav, found
 // without regard to case under the working folder, then the program's

@@ -7,6 +7,7 @@
 #include "commands/dispatch.h"
 #include "commands/keys.h"
 #include "commands/panel_bench.h"
+#include "panel/poll/events.h"
 
 namespace talvaro {
 namespace {

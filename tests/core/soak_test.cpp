@@ -7,7 +7,7 @@
 #include <random>
 
 #include "commands/keys.h"
-#include "core/connection.h"
+#include "core/start/connection.h"
 #include "support/fakes.h"
 
 namespace talvaro {

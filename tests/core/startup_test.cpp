@@ -1,4 +1,4 @@
-#include "core/startup.h"
+#include "core/start/startup.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "commands/keys.h"
+#include "panel/poll/events.h"
 #include "voice/clip_inventory.h"
 
 namespace talvaro::testing {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/serial.h"
+#include "panel/display.h"
 #include "support/fakes.h"
 
 namespace talvaro {

@@ -1,9 +1,10 @@
-#include "commands/keys.h"
+#include "panel/poll/events.h"
 
 #include <algorithm>
 
+#include "commands/keys.h"
 #include "core/context.h"
-#include "panel/poll.h"
+#include "panel/poll/poll.h"
 
 namespace talvaro {
 

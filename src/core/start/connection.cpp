@@ -1,4 +1,4 @@
-#include "core/connection.h"
+#include "core/start/connection.h"
 
 #include <array>
 #include <string_view>

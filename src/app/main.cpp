@@ -9,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-#include "core/startup.h"
+#include "core/start/startup.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_serial.h"
 #include "platform/sdl/sdl_audio.h"
@@ -17,7 +17,7 @@
 #include "platform/sdl/sdl_events.h"
 #include "platform/sdl/sdl_handles.h"
 #ifdef TALVARO_CLIP_LOG
-#include "platform/sdl/clip_log.h"
+#include "app/clip_log.h"
 #endif
 
 namespace {

@@ -1,4 +1,4 @@
-#include "panel/poll.h"
+#include "panel/poll/poll.h"
 
 #include <array>
 #include <cctype>

@@ -1,15 +1,17 @@
-#include "core/startup.h"
+#include "core/start/startup.h"
 
 #include <cstdio>
 #include <vector>
 
 #include "banks/bank_file.h"
-#include "commands/keys.h"
 #include "core/config.h"
-#include "core/connection.h"
 #include "core/context.h"
+#include "core/start/connection.h"
 #include "link/protocol.h"
 #include "link/serial.h"
+#include "panel/display.h"
+#include "panel/poll/events.h"
+#include "voice/voice.h"
 
 namespace talvaro {
 
