@@ -258,8 +258,8 @@ enum Op : std::uint8_t {
 void check_state(const State& st) {
   const bool sound = st.key_queue_length >= 0 && st.key_queue_length <= key_queue_size && st.bank_cell_index >= -2 &&
                      st.bank_cell_index < bank_table_size && st.pass_list_count >= 1 &&
-                     st.pass_list_count <= pass_list_size && st.meter_state >= 0 && st.meter_state <= 6 &&
-                     st.found_count >= 0 && st.found_count <= 91;
+                     st.pass_list_count <= pass_list_size && st.meter_state >= MeterState::idle &&
+                     st.meter_state <= MeterState::read_scan_stop && st.found_count >= 0 && st.found_count <= 91;
   if (!sound) __builtin_trap();
 }
 
@@ -324,7 +324,7 @@ class Run {
     event(event_key_up);
     if (!settling_) return;
     for (int i = 0; i < settle_ticks && cx_->st.running != 0 && ticks_ < max_ticks; ++i) {
-      if (cx_->st.key_queue_length == 0 && cx_->st.meter_state == 0) break;
+      if (cx_->st.key_queue_length == 0 && cx_->st.meter_state == MeterState::idle) break;
       event(event_timer);
     }
   }

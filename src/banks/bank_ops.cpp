@@ -50,7 +50,7 @@ std::string bank_name_for(std::string_view digits) { return cat("bank", digits, 
 
 void refuse(Context& cx) {
   say(cx, "inv");
-  cx.st.entry_mode = 0;
+  cx.st.entry_mode = EntryMode::none;
 }
 
 // Tunes the current entry; one that cannot be tuned gets "inv" instead.
@@ -119,25 +119,25 @@ void select_bank(Context& cx) {
   short_pause(cx);
   if (!load_bank(cx)) {
     st.selected_bank_loaded = 0;
-    st.bank_scan_state = 0;
-    st.receiver_scan_state = 0;
-    st.search_state = 0;
+    st.bank_scan_state = BankScanState::off;
+    st.receiver_scan_state = ReceiverScanState::off;
+    st.search_state = SearchState::off;
     return;
   }
-  st.entry_mode = 0;
+  st.entry_mode = EntryMode::none;
   const int first = usable_entry_from(cx, first_entry, true);
   if (first < 0) {
     // Nothing to tune: the end marker must never reach the receiver, nor an
     // entry that cannot be sent.
     st.selected_bank_loaded = 0;
-    st.bank_scan_state = 0;
+    st.bank_scan_state = BankScanState::off;
     say(cx, "inv");
     return;
   }
   // Entries that cannot be tuned are skipped, with "inv".
   if (first != first_entry) say(cx, "inv");
   st.selected_bank_loaded = 1;
-  st.bank_scan_state = 1;
+  st.bank_scan_state = BankScanState::bank_mode;
   st.bank_cell_index = first;
 
   short_pause(cx);
@@ -199,12 +199,12 @@ void delete_entry(Context& cx) {
     // The last entry is gone: save the empty bank and leave bank mode
     // without tuning anything.
     saved = save_bank(cx);
-    st.bank_scan_state = 0;
+    st.bank_scan_state = BankScanState::off;
   } else {
     tune_current_entry(cx);
     saved = save_bank(cx);
   }
-  st.entry_mode = 0;
+  st.entry_mode = EntryMode::none;
   say_saved(cx, saved);
 }
 
@@ -302,7 +302,7 @@ void copy_bank(Context& cx) {
   if (end < 0 || end > last_merge_end) {
     // More than the operations are built for: nothing is added anywhere.
     say(cx, "n");
-    st.entry_mode = 0;
+    st.entry_mode = EntryMode::none;
     return;
   }
   BankTable& copied = st.merge_table;
@@ -335,7 +335,7 @@ void merge_into_bank(Context& cx) {
     cell(table, 4) = end_marker;
     save_bank(cx);
   }
-  st.entry_mode = 0;
+  st.entry_mode = EntryMode::none;
 
   if (!(cell(table, 1) == cell(source, 1))) {
     say(cx, "incmode");
@@ -374,7 +374,7 @@ void merge_into_bank(Context& cx) {
 
 void delete_bank_file(Context& cx) {
   State& st = cx.st;
-  st.entry_mode = 0;
+  st.entry_mode = EntryMode::none;
   if (st.bank_number_text.size() != 2 || !all_digits(st.bank_number_text)) {
     say(cx, "inv");
     return;

@@ -7,7 +7,6 @@
 
 #include "banks/bank_ops.h"
 #include "banks/transfer.h"
-#include "commands/dispatch.h"
 #include "commands/keys.h"
 #include "core/context.h"
 #include "scan/bank_scan.h"
@@ -40,27 +39,41 @@ bool any_key(int) { return true; }
 // ------------------------------------------------------------ when a row applies
 
 bool always(const State&) { return true; }
-bool receiver_scan_pending(const State& st) { return st.entry_mode == entry::receiver_scan; }
-bool setting_pending(const State& st) { return st.entry_mode >= entry::low_limit && st.entry_mode <= entry::step; }
-bool nothing_pending(const State& st) { return st.entry_mode == entry::none; }
-bool in_bank_mode(const State& st) { return st.bank_scan_state == 1; }
+bool receiver_scan_pending(const State& st) { return st.entry_mode == EntryMode::receiver_scan; }
+bool setting_pending(const State& st) {
+  return st.entry_mode >= EntryMode::low_limit && st.entry_mode <= EntryMode::step;
+}
+bool nothing_pending(const State& st) { return st.entry_mode == EntryMode::none; }
+bool in_bank_mode(const State& st) { return st.bank_scan_state == BankScanState::bank_mode; }
 // Bank mode whose table has been replaced by another load since the bank was
 // selected: it must not be browsed, edited or scanned.
-bool stale_bank_mode(const State& st) { return st.bank_scan_state == 1 && st.selected_bank_loaded == 0; }
-bool stale_bank_scan(const State& st) { return st.bank_scan_state >= 1 && st.selected_bank_loaded == 0; }
-bool no_bank_mode(const State& st) { return st.bank_scan_state == 0; }
+bool stale_bank_mode(const State& st) {
+  return st.bank_scan_state == BankScanState::bank_mode && st.selected_bank_loaded == 0;
+}
+bool stale_bank_scan(const State& st) {
+  return st.bank_scan_state >= BankScanState::bank_mode && st.selected_bank_loaded == 0;
+}
+bool no_bank_mode(const State& st) { return st.bank_scan_state == BankScanState::off; }
 // The receiver scan is sweeping, or the bank scan is stepping: there is no
 // one frequency to announce.
 bool scan_sweeping(const State& st) {
-  return st.receiver_scan_state == 1 || st.receiver_scan_state == 2 ||
-         (st.bank_scan_state >= 2 && st.squelch_closed == 1);
+  return st.receiver_scan_state == ReceiverScanState::started ||
+         st.receiver_scan_state == ReceiverScanState::scanning ||
+         (st.bank_scan_state >= BankScanState::started && st.squelch_closed == 1);
 }
-bool search_or_receiver_scan(const State& st) { return st.search_state > 0 || st.receiver_scan_state > 0; }
+bool search_or_receiver_scan(const State& st) {
+  return st.search_state > SearchState::off || st.receiver_scan_state > ReceiverScanState::off;
+}
 bool anything_scans(const State& st) {
-  return st.search_state >= 1 || st.receiver_scan_state >= 1 || st.bank_scan_state >= 1;
+  return st.search_state >= SearchState::searching || st.receiver_scan_state >= ReceiverScanState::started ||
+         st.bank_scan_state >= BankScanState::bank_mode;
 }
-bool receiver_scan_just_started(const State& st) { return st.receiver_scan_state == 1 && st.space_pressed == 0; }
-bool receiver_scan_on_signal(const State& st) { return st.receiver_scan_state >= 1 && st.squelch_closed == 0; }
+bool receiver_scan_just_started(const State& st) {
+  return st.receiver_scan_state == ReceiverScanState::started && st.space_pressed == 0;
+}
+bool receiver_scan_on_signal(const State& st) {
+  return st.receiver_scan_state >= ReceiverScanState::started && st.squelch_closed == 0;
+}
 
 // ------------------------------------------------------------ what a row does
 
@@ -68,17 +81,17 @@ void ignore(Context&) {}
 void refuse(Context& cx) { say(cx, "inv"); }
 
 // A command that waits for typed characters and Enter.
-void begin_pending(Context& cx, int mode, std::string_view clip) {
+void begin_pending(Context& cx, EntryMode mode, std::string_view clip) {
   cx.st.entry_mode = mode;
   say(cx, clip);
 }
 // A bank command: its bank number is typed afresh.
-void begin_bank_command(Context& cx, int mode, std::string_view clip) {
+void begin_bank_command(Context& cx, EntryMode mode, std::string_view clip) {
   cx.st.bank_number_text = "";
   begin_pending(cx, mode, clip);
 }
 // A search limit or the step: the first digit typed starts the value afresh.
-void begin_setting(Context& cx, int mode, std::string_view clip) {
+void begin_setting(Context& cx, EntryMode mode, std::string_view clip) {
   cx.st.limit_entry_fresh = 1;
   begin_pending(cx, mode, clip);
 }
@@ -89,40 +102,40 @@ void choose_receiver_bank(Context& cx) {
 }
 void drop_receiver_scan(Context& cx) {
   say(cx, "inv");
-  cx.st.entry_mode = entry::none;
+  cx.st.entry_mode = EntryMode::none;
 }
 // What was typed stays in its field.
-void drop_setting(Context& cx) { cx.st.entry_mode = entry::none; }
-void begin_low_limit(Context& cx) { begin_setting(cx, entry::low_limit, "start"); }
-void begin_high_limit(Context& cx) { begin_setting(cx, entry::high_limit, "end"); }
-void begin_step(Context& cx) { begin_setting(cx, entry::step, "incr"); }
-void begin_kill(Context& cx) { begin_pending(cx, entry::kill, "kill"); }
+void drop_setting(Context& cx) { cx.st.entry_mode = EntryMode::none; }
+void begin_low_limit(Context& cx) { begin_setting(cx, EntryMode::low_limit, "start"); }
+void begin_high_limit(Context& cx) { begin_setting(cx, EntryMode::high_limit, "end"); }
+void begin_step(Context& cx) { begin_setting(cx, EntryMode::step, "incr"); }
+void begin_kill(Context& cx) { begin_pending(cx, EntryMode::kill, "kill"); }
 // G keeps bank_number_text: a letter typed next replaces it.
-void begin_receiver_scan(Context& cx) { begin_pending(cx, entry::receiver_scan, "radbank"); }
-void begin_delete_file(Context& cx) { begin_bank_command(cx, entry::delete_file, "delete"); }
-void begin_select(Context& cx) { begin_bank_command(cx, entry::select, "bank"); }
-void begin_sort(Context& cx) { begin_bank_command(cx, entry::sort, "sort"); }
-void begin_put(Context& cx) { begin_bank_command(cx, entry::put, "put"); }
-void begin_transfer(Context& cx) { begin_bank_command(cx, entry::transfer, "transfer"); }
+void begin_receiver_scan(Context& cx) { begin_pending(cx, EntryMode::receiver_scan, "radbank"); }
+void begin_delete_file(Context& cx) { begin_bank_command(cx, EntryMode::delete_file, "delete"); }
+void begin_select(Context& cx) { begin_bank_command(cx, EntryMode::select, "bank"); }
+void begin_sort(Context& cx) { begin_bank_command(cx, EntryMode::sort, "sort"); }
+void begin_put(Context& cx) { begin_bank_command(cx, EntryMode::put, "put"); }
+void begin_transfer(Context& cx) { begin_bank_command(cx, EntryMode::transfer, "transfer"); }
 void begin_write(Context& cx) {
-  cx.st.entry_mode = entry::write;
+  cx.st.entry_mode = EntryMode::write;
   cx.st.bank_number_text = "";
   say(cx, "write");
   say(cx, "fromb");
 }
 
 void begin_search(Context& cx) {
-  cx.st.entry_mode = entry::none;
+  cx.st.entry_mode = EntryMode::none;
   start_search(cx);
 }
 // R cannot scan a bank that is no longer loaded; like any other refused
 // scan start it ends the pending entry.
 void refuse_bank_scan(Context& cx) {
-  cx.st.entry_mode = entry::none;
+  cx.st.entry_mode = EntryMode::none;
   refuse(cx);
 }
 void begin_bank_scan(Context& cx) {
-  cx.st.entry_mode = entry::none;
+  cx.st.entry_mode = EntryMode::none;
   start_bank_scan(cx);
 }
 
@@ -130,7 +143,7 @@ void say_scan(Context& cx) { say(cx, "scan"); }
 void announce_frequency(Context& cx) {
   cx.st.argument_text = cx.st.frequency_text;
   speak_frequency(cx);
-  if (cx.st.receiver_scan_state == 0) speak_mode(cx);
+  if (cx.st.receiver_scan_state == ReceiverScanState::off) speak_mode(cx);
 }
 void play_help(Context& cx) { play_clip(cx, cx.st.wave_path, "help", false); }
 
@@ -151,7 +164,7 @@ void tune_by_step(Context& cx) {
 // that has only just been started; the receiver itself is not told.
 void leave_started_receiver_scan(Context& cx) {
   say(cx, "exitscan");
-  cx.st.receiver_scan_state = 0;
+  cx.st.receiver_scan_state = ReceiverScanState::off;
 }
 void forget_space(Context& cx) { cx.st.space_pressed = 0; }
 

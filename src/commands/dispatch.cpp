@@ -49,7 +49,7 @@ std::string key_echo(int key) {
 }
 
 void reset_entry(State& st) {
-  st.entry_mode = entry::none;
+  st.entry_mode = EntryMode::none;
   st.limit_entry_fresh = 0;
 }
 
@@ -58,7 +58,7 @@ void reset_entry(State& st) {
 // Sends the typed text as it is and shows what comes back, unprocessed.
 void run_raw_command(Context& cx) {
   State& st = cx.st;
-  st.entry_mode = entry::none;
+  st.entry_mode = EntryMode::none;
   if (st.bank_number_text.empty()) return;
   st.command_text = st.bank_number_text;
   send_command(cx);
@@ -94,7 +94,7 @@ void take_receiver_bank_letter(Context& cx) {
   if (st.bank_number_text.size() != 2 || !all_digits(st.bank_number_text) || !is_receiver_bank_letter(letter) ||
       !load_bank_to_write(cx)) {
     say(cx, "inv");
-    st.entry_mode = entry::none;
+    st.entry_mode = EntryMode::none;
     return;
   }
   st.bank_number_text += std::string_view(&letter, 1);
@@ -120,15 +120,15 @@ void clear_lower_panel(Context& cx) {
 // Enter ends a running search: its finds are saved and counted aloud.
 void end_search(Context& cx) {
   State& st = cx.st;
-  if (st.search_state > 0) {
+  if (st.search_state > SearchState::off) {
     // Finds are saved only into the search bank, never over a bank that has
     // been loaded since the search started.
     if (table_holds_search_bank(cx)) save_bank(cx);
     speak_count(cx, st.found_count);
-    st.receiver_scan_state = 0;
-    st.bank_scan_state = 0;
+    st.receiver_scan_state = ReceiverScanState::off;
+    st.bank_scan_state = BankScanState::off;
   }
-  st.search_state = 0;
+  st.search_state = SearchState::off;
 }
 
 // Enter on a search limit or the step: with nothing typed, say the value;
@@ -181,19 +181,19 @@ void finish_write(Context& cx) {
   } else {
     say(cx, "inv");
   }
-  st.entry_mode = entry::none;
+  st.entry_mode = EntryMode::none;
 }
 
 // delete_bank_file takes exactly two digits, else plays "inv".
 void finish_delete_file(Context& cx) {
   delete_bank_file(cx);
-  cx.st.entry_mode = entry::none;
+  cx.st.entry_mode = EntryMode::none;
 }
 
 void finish_kill(Context& cx) {
   // delete_entry confirms with "ok" itself.
   delete_entry(cx);
-  cx.st.entry_mode = entry::none;
+  cx.st.entry_mode = EntryMode::none;
 }
 
 // Enter (or Q) with no pending command: tune the typed frequency, or leave
@@ -202,7 +202,7 @@ void finish_frequency(Context& cx) {
   State& st = cx.st;
   st.search_resume_count = 0;
   st.frequency_entry_fresh = 1;
-  if (st.receiver_scan_state < 1 && st.bank_scan_state < 2) {
+  if (st.receiver_scan_state < ReceiverScanState::started && st.bank_scan_state < BankScanState::started) {
     commit_frequency(cx);
     short_pause(cx);
     send_step(cx);
@@ -214,23 +214,23 @@ void finish_frequency(Context& cx) {
 
 // What Enter carries out for each pending command.
 struct PendingCommand {
-  int entry_mode;
+  EntryMode entry_mode;
   void (*finish)(Context&);
 };
 
 constexpr std::array<PendingCommand, 12> pending_commands{{
-    {entry::none, finish_frequency},
-    {entry::low_limit, finish_low_limit},
-    {entry::high_limit, finish_high_limit},
-    {entry::step, finish_step},
-    {entry::transfer, finish_transfer},
-    {entry::put, finish_put},
-    {entry::sort, finish_sort},
-    {entry::select, finish_select},
-    {entry::receiver_scan, finish_receiver_bank_scan},
-    {entry::write, finish_write},
-    {entry::delete_file, finish_delete_file},
-    {entry::kill, finish_kill},
+    {EntryMode::none, finish_frequency},
+    {EntryMode::low_limit, finish_low_limit},
+    {EntryMode::high_limit, finish_high_limit},
+    {EntryMode::step, finish_step},
+    {EntryMode::transfer, finish_transfer},
+    {EntryMode::put, finish_put},
+    {EntryMode::sort, finish_sort},
+    {EntryMode::select, finish_select},
+    {EntryMode::receiver_scan, finish_receiver_bank_scan},
+    {EntryMode::write, finish_write},
+    {EntryMode::delete_file, finish_delete_file},
+    {EntryMode::kill, finish_kill},
 }};
 
 void run_pending_command(Context& cx) {
@@ -269,21 +269,21 @@ void dispatch_key(Context& cx) {
   }
   write_debug_line(cx, st.log_line);
 
-  if (st.connection_state == -1) {
+  if (st.connection_state == ConnectionState::unanswered) {
     // The receiver has never answered: give up.
     say(cx, "rnc");
-    st.connection_state = 0;
+    st.connection_state = ConnectionState::none;
     st.running = 0;
     return;
   }
 
-  if (key == key_x && st.entry_mode != entry::raw_command && st.debug_enabled == 1) {
+  if (key == key_x && st.entry_mode != EntryMode::raw_command && st.debug_enabled == 1) {
     say(cx, "test");
     st.bank_number_text = "";
-    st.entry_mode = entry::raw_command;
+    st.entry_mode = EntryMode::raw_command;
     return;
   }
-  if (st.entry_mode == entry::raw_command) {
+  if (st.entry_mode == EntryMode::raw_command) {
     if (key == key::enter) {
       run_raw_command(cx);
     } else {
@@ -300,7 +300,7 @@ void dispatch_key(Context& cx) {
       enter_digit(cx, key);
       return;
     }
-    if (st.entry_mode == entry::write && key != key::enter) {
+    if (st.entry_mode == EntryMode::write && key != key::enter) {
       take_receiver_bank_letter(cx);
       return;
     }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "core/states.h"
 #include "core/text.h"
 #include "core/text_file.h"
 
@@ -40,7 +41,7 @@ struct State {
   int com_stop_bits = 0;
   Text command_text;
   Text reply_text;
-  int connection_state = 0;
+  ConnectionState connection_state = ConnectionState::none;
   Text status_text;
   TextFile debug_file;
   Text log_line;
@@ -52,11 +53,11 @@ struct State {
   int key_queue_length = 0;
   int key_held = 0;
   int last_key = 0;
-  int entry_mode = 0;
+  EntryMode entry_mode = EntryMode::none;
   Text bank_number_text;
   int frequency_entry_fresh = 0;
   int limit_entry_fresh = 0;
-  int meter_state = 0;
+  MeterState meter_state = MeterState::idle;
   int signal_level = 0;
   int squelch_closed = 0;
   Text meter_scale;
@@ -82,16 +83,16 @@ struct State {
   // 1 while bank_table holds the bank that select_bank loaded for bank mode;
   // every other load clears it.
   int selected_bank_loaded = 0;
-  int bank_scan_state = 0;
-  int receiver_scan_state = 0;
+  BankScanState bank_scan_state = BankScanState::off;
+  ReceiverScanState receiver_scan_state = ReceiverScanState::off;
   Text scanned_bank_text;
   int scan_just_started = 0;
   int scan_voice_enabled = 0;
   int scan_resume_delay = 0;
   std::array<Text, pass_list_size> pass_list;
   int pass_list_count = 0;
-  int search_state = 0;
-  int search_stop_mode = 0;
+  SearchState search_state = SearchState::off;
+  SearchStopMode search_stop_mode = SearchStopMode::cont;
   int search_resume_count = 0;
   Text search_low_text;
   Text search_high_text;

@@ -79,7 +79,7 @@ void log_reply(Context& cx) {
   st.log_line = cat("RX= ", st.reply_text);
   write_debug_line(cx, st.log_line);
   if (st.status_text == "Connecting") {
-    st.connection_state = 1;
+    st.connection_state = ConnectionState::answered;
     play_clip(cx, st.wave_path, "connected");
     st.status_text = ">";
   }

@@ -19,8 +19,8 @@ void start_bank_scan(Context& cx) {
   }
   // Entries that cannot be tuned are skipped, with "inv".
   if (first != 4) say(cx, "inv");
-  st.entry_mode = 0;
-  st.bank_scan_state = 2;
+  st.entry_mode = EntryMode::none;
+  st.bank_scan_state = BankScanState::started;
   st.bank_cell_index = first;
   st.frequency_text = st.bank_table[static_cast<std::size_t>(first)];
   st.argument_text = st.frequency_text;

@@ -102,8 +102,8 @@ void start_receiver_scan(Context& cx) {
   send_text(cx, start);
   short_pause(cx);
   send_text(cx, start);
-  st.entry_mode = 0;
-  st.receiver_scan_state = 1;
+  st.entry_mode = EntryMode::none;
+  st.receiver_scan_state = ReceiverScanState::started;
   if (st.scan_voice_enabled == 0) say(cx, "scan");
 }
 
@@ -135,8 +135,8 @@ void pass_channel(Context& cx) {
 void exit_scan(Context& cx) {
   State& st = cx.st;
   say(cx, "exitscan");
-  st.receiver_scan_state = 0;
-  st.bank_scan_state = 0;
+  st.receiver_scan_state = ReceiverScanState::off;
+  st.bank_scan_state = BankScanState::off;
   // Passed channels go back into the receiver's scan.
   const int passed = std::min(st.pass_list_count, pass_list_size);
   for (int i = 1; i < passed; ++i) {
@@ -146,7 +146,7 @@ void exit_scan(Context& cx) {
     short_pause(cx);
   }
   st.pass_list_count = 1;
-  st.entry_mode = 0;
+  st.entry_mode = EntryMode::none;
   commit_frequency(cx);
   short_pause(cx);
   apply_mode(cx);

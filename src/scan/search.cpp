@@ -26,7 +26,7 @@ bool table_holds_search_bank(const Context& cx) {
 
 void start_search(Context& cx) {
   State& st = cx.st;
-  st.search_state = 1;
+  st.search_state = SearchState::searching;
   st.found_count = 0;
   st.bank_file_name = search_bank_file;
 
@@ -88,7 +88,7 @@ void record_found(Context& cx) {
       st.bank_table[static_cast<std::size_t>(i + 1)] = " ";
       st.bank_table[static_cast<std::size_t>(i + 2)] = end_marker;
       ++st.found_count;
-      if (st.search_stop_mode == 0) {
+      if (st.search_stop_mode == SearchStopMode::cont) {
         move_to(cx, 20, 400);
         set_font(cx, "Ariel", 30, 700);
         set_colour(cx, colour_red);
@@ -106,8 +106,8 @@ void record_found(Context& cx) {
 
 void toggle_stop_mode(Context& cx) {
   State& st = cx.st;
-  st.search_stop_mode = st.search_stop_mode == 1 ? 0 : 1;
-  say(cx, st.search_stop_mode == 1 ? "stmode" : "cont");
+  st.search_stop_mode = st.search_stop_mode == SearchStopMode::stop ? SearchStopMode::cont : SearchStopMode::stop;
+  say(cx, st.search_stop_mode == SearchStopMode::stop ? "stmode" : "cont");
   show_search_settings(cx);
 }
 
@@ -120,7 +120,7 @@ void show_search_settings(Context& cx) {
   move_to(cx, 300, 250);
   print_text(cx, {st.step_text, space_text(9)});
   move_to(cx, 500, 250);
-  print_text(cx, {st.search_stop_mode == 1 ? "STOP" : "CONT"});
+  print_text(cx, {st.search_stop_mode == SearchStopMode::stop ? "STOP" : "CONT"});
   move_to(cx, 750, 250);
   print_text(cx, {st.search_high_text, space_text(8)});
 }

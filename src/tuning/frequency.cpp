@@ -31,30 +31,30 @@ enum class DigitTarget {
 };
 
 struct DigitRoute {
-  int entry_mode;
+  EntryMode entry_mode;
   DigitTarget target;
   Text State::*field;
   int State::*fresh_flag;
 };
 
 constexpr std::array digit_routes = {
-    DigitRoute{0, DigitTarget::field, &State::frequency_text, &State::frequency_entry_fresh},
-    DigitRoute{1, DigitTarget::field, &State::search_low_text, &State::limit_entry_fresh},
-    DigitRoute{2, DigitTarget::field, &State::search_high_text, &State::limit_entry_fresh},
-    DigitRoute{3, DigitTarget::field, &State::step_text, &State::limit_entry_fresh},
-    DigitRoute{4, DigitTarget::bank_number, nullptr, nullptr},
-    DigitRoute{5, DigitTarget::bank_number, nullptr, nullptr},
-    DigitRoute{6, DigitTarget::bank_number, nullptr, nullptr},
-    DigitRoute{7, DigitTarget::bank_number, nullptr, nullptr},
-    DigitRoute{9, DigitTarget::write_number, nullptr, nullptr},
-    DigitRoute{10, DigitTarget::bank_number, nullptr, nullptr},
-    DigitRoute{11, DigitTarget::bank_number, nullptr, nullptr},
+    DigitRoute{EntryMode::none, DigitTarget::field, &State::frequency_text, &State::frequency_entry_fresh},
+    DigitRoute{EntryMode::low_limit, DigitTarget::field, &State::search_low_text, &State::limit_entry_fresh},
+    DigitRoute{EntryMode::high_limit, DigitTarget::field, &State::search_high_text, &State::limit_entry_fresh},
+    DigitRoute{EntryMode::step, DigitTarget::field, &State::step_text, &State::limit_entry_fresh},
+    DigitRoute{EntryMode::transfer, DigitTarget::bank_number, nullptr, nullptr},
+    DigitRoute{EntryMode::put, DigitTarget::bank_number, nullptr, nullptr},
+    DigitRoute{EntryMode::sort, DigitTarget::bank_number, nullptr, nullptr},
+    DigitRoute{EntryMode::select, DigitTarget::bank_number, nullptr, nullptr},
+    DigitRoute{EntryMode::write, DigitTarget::write_number, nullptr, nullptr},
+    DigitRoute{EntryMode::delete_file, DigitTarget::bank_number, nullptr, nullptr},
+    DigitRoute{EntryMode::kill, DigitTarget::bank_number, nullptr, nullptr},
 };
 
-// Any mode without a row (in practice 8, the receiver bank scan) only echoes.
-constexpr DigitRoute echo_route{-1, DigitTarget::echo_only, nullptr, nullptr};
+// The receiver bank scan, and any other mode without a row, only echoes.
+constexpr DigitRoute echo_route{EntryMode::receiver_scan, DigitTarget::echo_only, nullptr, nullptr};
 
-const DigitRoute& digit_route(int entry_mode) {
+const DigitRoute& digit_route(EntryMode entry_mode) {
   for (const DigitRoute& row : digit_routes) {
     if (row.entry_mode == entry_mode) return row;
   }
@@ -153,7 +153,7 @@ void enter_digit(Context& cx, int key) {
   const bool point = key == '.';
   if (!point && (key < '0' || key > '9')) return;
   // A running bank scan ignores typed characters altogether.
-  if (st.bank_scan_state > 1) return;
+  if (st.bank_scan_state > BankScanState::bank_mode) return;
 
   const std::string typed = character(key);
   say(cx, point ? std::string_view("point") : std::string_view(typed));
@@ -176,7 +176,7 @@ void enter_digit(Context& cx, int key) {
     case DigitTarget::write_number:
       if (st.bank_number_text.size() >= 2) {
         say(cx, "inv");
-        st.entry_mode = 0;
+        st.entry_mode = EntryMode::none;
         break;
       }
       st.bank_number_text += typed;
@@ -189,13 +189,13 @@ void enter_digit(Context& cx, int key) {
 
 void commit_frequency(Context& cx) {
   State& st = cx.st;
-  if (st.entry_mode != 0 || st.frequency_text.empty()) return;
+  if (st.entry_mode != EntryMode::none || st.frequency_text.empty()) return;
   short_pause(cx);
   st.argument_text = st.frequency_text;
   tune_vfo_a(cx);
-  st.receiver_scan_state = 0;
-  st.bank_scan_state = 0;
-  st.search_state = 0;
+  st.receiver_scan_state = ReceiverScanState::off;
+  st.bank_scan_state = BankScanState::off;
+  st.search_state = SearchState::off;
 }
 
 // ------------------------------------------------------------ VFOs and step

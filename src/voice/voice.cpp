@@ -146,7 +146,7 @@ void say(Context& cx, std::string_view name) { play_clip(cx, cx.st.wave_path, na
 void short_pause(Context& cx) { play_clip(cx, cx.st.pause_wave_path, "shdel", true); }
 
 void speak_frequency(Context& cx) {
-  if (cx.st.search_state == 1) say(cx, "srching");
+  if (cx.st.search_state == SearchState::searching) say(cx, "srching");
   Text& text = cx.st.argument_text;
   for (std::size_t i = 1; i <= text.size(); ++i) {
     std::string normal = text.str();

@@ -36,7 +36,8 @@ struct BankBench : Bench {
   BankBench() {
     make_clips();
     prime_state();
-    st.running = st.connection_state = st.com_port = st.frequency_entry_fresh = 1;
+    st.running = st.com_port = st.frequency_entry_fresh = 1;
+    st.connection_state = ConnectionState::answered;
     st.scan_voice_enabled = st.pass_list_count = 1;
     EXPECT_EQ(open_port(*cx, 1, 9600), 1);
     st.status_text = ">";

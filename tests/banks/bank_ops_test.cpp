@@ -24,7 +24,7 @@ TEST(BankOps, SelectBrowseAndKillEntriesOfTheSelectedBankOnly) {
   BankBench bench;
   bench.write_file("bank05.dat", bank_file("bank05", "AM", "25", three_entries));
   bench.run(select_bank, "05");
-  EXPECT_EQ(bench.st.bank_scan_state, 1);
+  EXPECT_EQ(bench.st.bank_scan_state, BankScanState::bank_mode);
   // A pause before the load, the tune, the mode and the step.
   EXPECT_EQ(bench.audio.spoken_text(true), "shdel shdel shdel am shdel sel");
   const Commands sent = bench.take_commands();
@@ -87,25 +87,27 @@ TEST(BankOps, FrequenciesAndStepsHoldingControlBytesAreSkippedWithInv) {
   bench.forget();
   bench.run(select_bank, "06");
   EXPECT_EQ(bench.audio.spoken_text(), "inv");
-  EXPECT_EQ(bench.st.bank_scan_state, 0);
+  EXPECT_EQ(bench.st.bank_scan_state, BankScanState::off);
   EXPECT_TRUE(bench.take_commands().empty());
 }
 
 TEST(BankOps, EmptyOrMissingBanksAreNeverTuned) {
   BankBench bench;
   bench.write_file("bank08.dat", bank_file("bank08", "FM", "12.5", {}));
-  bench.st.bank_scan_state = 1;
+  bench.st.bank_scan_state = BankScanState::bank_mode;
   bench.run(select_bank, "08");
   EXPECT_EQ(bench.audio.spoken_text(), "inv");
-  EXPECT_EQ(bench.st.bank_scan_state, 0);
+  EXPECT_EQ(bench.st.bank_scan_state, BankScanState::off);
   // A missing bank leaves the name changed and zeroes the three states.
-  bench.st.bank_scan_state = 3;
-  bench.st.receiver_scan_state = 2;
-  bench.st.search_state = 1;
+  bench.st.bank_scan_state = BankScanState::scanning;
+  bench.st.receiver_scan_state = ReceiverScanState::scanning;
+  bench.st.search_state = SearchState::searching;
   bench.run(select_bank, "09");
   EXPECT_EQ(bench.audio.spoken_text(), "inv bnf");
   EXPECT_EQ(bench.st.bank_file_name, "bank09.dat");
-  EXPECT_EQ(bench.st.bank_scan_state + bench.st.receiver_scan_state + bench.st.search_state, 0);
+  EXPECT_EQ(bench.st.bank_scan_state, BankScanState::off);
+  EXPECT_EQ(bench.st.receiver_scan_state, ReceiverScanState::off);
+  EXPECT_EQ(bench.st.search_state, SearchState::off);
   EXPECT_TRUE(bench.take_commands().empty());
   EXPECT_EQ(bench.st.frequency_text, "145");
 
@@ -113,11 +115,12 @@ TEST(BankOps, EmptyOrMissingBanksAreNeverTuned) {
   bench.write_file("bank05.dat", bank_file("bank05", "FM", "12.5", {{"145.5", " "}}));
   bench.run(select_bank, "05");
   bench.forget();
-  bench.st.entry_mode = 11;
+  bench.st.entry_mode = EntryMode::kill;
   delete_entry(*bench.cx);
   EXPECT_TRUE(bench.take_commands().empty());
   EXPECT_EQ(bench.read_file("bank05.dat"), bank_file("bank05", "FM", "12.5", {}));
-  EXPECT_EQ(bench.st.bank_scan_state + bench.st.entry_mode, 0);
+  EXPECT_EQ(bench.st.bank_scan_state, BankScanState::off);
+  EXPECT_EQ(bench.st.entry_mode, EntryMode::none);
 }
 
 TEST(BankOps, PutStoresTheFrequencyOnceInABankOfTheSameMode) {

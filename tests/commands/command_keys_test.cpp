@@ -21,7 +21,7 @@ void enter_bank_mode(PanelBench& bench) {
   bench.st.bank_file_name = "bank05.dat";
   bench.st.bank_last_cell = 6;
   bench.st.bank_cell_index = 4;
-  bench.st.bank_scan_state = 1;
+  bench.st.bank_scan_state = BankScanState::bank_mode;
   bench.st.selected_bank_loaded = 1;
   bench.st.frequency_text = "145.5";
 }
@@ -73,63 +73,63 @@ TEST(CommandKeys, KeysReachingTheMiddleOfTheTableLeaveAJustStartedReceiverScan) 
   for (const Case& c :
        {Case{shift, "exitscan", ""}, Case{'C', "exitscan stmode", ""}, Case{key::right, "exitscan", "VA0145.00010"}}) {
     bench.forget();
-    bench.st.receiver_scan_state = 1;
+    bench.st.receiver_scan_state = ReceiverScanState::started;
     bench.type({c.key});
     EXPECT_EQ(bench.spoken(), c.spoken) << c.key;
     EXPECT_EQ(bench.sent(), c.sent) << c.key;
-    EXPECT_EQ(bench.st.receiver_scan_state, 0) << c.key;
+    EXPECT_EQ(bench.st.receiver_scan_state, ReceiverScanState::off) << c.key;
   }
   // R in bank mode starts a bank scan and goes on into the table.
   bench.forget();
   enter_bank_mode(bench);
-  bench.st.receiver_scan_state = 1;
+  bench.st.receiver_scan_state = ReceiverScanState::started;
   bench.type({'R'});
-  EXPECT_EQ(bench.st.bank_scan_state, 2);
-  EXPECT_EQ(bench.st.receiver_scan_state, 0);
+  EXPECT_EQ(bench.st.bank_scan_state, BankScanState::started);
+  EXPECT_EQ(bench.st.receiver_scan_state, ReceiverScanState::off);
   EXPECT_EQ(bench.spoken(), "fm exitscan");
 }
 
 TEST(CommandKeys, SpaceWAndTheEarlyRowsKeepAJustStartedReceiverScan) {
   PanelBench bench;
-  bench.st.receiver_scan_state = 1;
+  bench.st.receiver_scan_state = ReceiverScanState::started;
   bench.type({key::space});
   EXPECT_EQ(bench.sent(), "<RS>");
   EXPECT_EQ(bench.st.space_pressed, 0);
   bench.type({'H', 'M', 'S', 'F'});
   EXPECT_EQ(bench.spoken(), "help s 0 start scan");
   bench.type({'W'});  // taken before the table
-  EXPECT_EQ(bench.st.receiver_scan_state, 1);
-  // Only a state of exactly 1 is left.
+  EXPECT_EQ(bench.st.receiver_scan_state, ReceiverScanState::started);
+  // Only a scan just started is left.
   bench.forget();
-  bench.st.entry_mode = 0;
-  bench.st.receiver_scan_state = 2;
+  bench.st.entry_mode = EntryMode::none;
+  bench.st.receiver_scan_state = ReceiverScanState::scanning;
   bench.type({shift});
   EXPECT_EQ(bench.spoken(), "");
-  EXPECT_EQ(bench.st.receiver_scan_state, 2);
+  EXPECT_EQ(bench.st.receiver_scan_state, ReceiverScanState::scanning);
 }
 
 TEST(CommandKeys, InReceiverBankEntryLettersAToJAreBanks) {
   PanelBench bench;
   for (int letter : {'D', 'J'}) {
     bench.forget();
-    bench.st.entry_mode = entry::receiver_scan;
+    bench.st.entry_mode = EntryMode::receiver_scan;
     bench.type({letter});
     EXPECT_EQ(bench.st.bank_number_text, std::string(1, static_cast<char>(letter)));
-    EXPECT_EQ(bench.st.entry_mode, entry::receiver_scan);
+    EXPECT_EQ(bench.st.entry_mode, EntryMode::receiver_scan);
     EXPECT_EQ(bench.spoken(), std::string(1, static_cast<char>(letter + ('a' - 'A'))));
   }
   bench.forget();
   bench.type({'5', 'K'});  // a digit is only spoken; any other key drops the scan
   EXPECT_EQ(bench.st.bank_number_text, "J");
   EXPECT_EQ(bench.spoken(), "5 inv");
-  EXPECT_EQ(bench.st.entry_mode, 0);
+  EXPECT_EQ(bench.st.entry_mode, EntryMode::none);
 }
 
 TEST(CommandKeys, TogglesModesAndAnnouncements) {
   PanelBench bench;
   bench.type({'C', 'C', 'N', 'N'});
   EXPECT_EQ(bench.spoken(), "stmode cont svoice off svoice on");
-  EXPECT_EQ(bench.st.search_stop_mode, 0);
+  EXPECT_EQ(bench.st.search_stop_mode, SearchStopMode::cont);
   EXPECT_EQ(bench.st.scan_voice_enabled, 1);
   EXPECT_EQ(bench.draw_at(500, 250).text, "CONT");
 
@@ -148,17 +148,23 @@ TEST(CommandKeys, FSpeaksTheFrequencyAndTheModeOrScan) {
   PanelBench bench;
   bench.st.frequency_text = "145.5";
   struct Case {
-    int receiver_scan, bank_scan, squelch_closed;
+    ReceiverScanState receiver_scan;
+    BankScanState bank_scan;
+    int squelch_closed;
     const char* spoken;
   };
-  for (const Case& c : {Case{0, 0, 0, "1 4 5 point 5 fm"}, Case{3, 0, 0, "1 4 5 point 5"}, Case{2, 0, 0, "scan"},
-                        Case{0, 3, 1, "scan"}, Case{0, 3, 0, "1 4 5 point 5 fm"}}) {
+  using R = ReceiverScanState;
+  using B = BankScanState;
+  for (const Case& c : {Case{R::off, B::off, 0, "1 4 5 point 5 fm"}, Case{R::stopped, B::off, 0, "1 4 5 point 5"},
+                        Case{R::scanning, B::off, 0, "scan"}, Case{R::off, B::scanning, 1, "scan"},
+                        Case{R::off, B::scanning, 0, "1 4 5 point 5 fm"}}) {
     bench.forget();
     bench.st.receiver_scan_state = c.receiver_scan;
     bench.st.bank_scan_state = c.bank_scan;
     bench.st.squelch_closed = c.squelch_closed;
     bench.type({'F'});
-    EXPECT_EQ(bench.spoken(), c.spoken) << c.receiver_scan << c.bank_scan << c.squelch_closed;
+    EXPECT_EQ(bench.spoken(), c.spoken) << to_underlying(c.receiver_scan) << to_underlying(c.bank_scan)
+                                        << c.squelch_closed;
   }
 }
 
@@ -168,18 +174,18 @@ TEST(CommandKeys, TuningKeysDependOnWhatScans) {
   bench.type({key::page_up, key::left, key::down});
   EXPECT_EQ(bench.sent(), "VA0145.51250|VA0145.51240|VA0145.51140");
   // Up and Down are refused during a search or a receiver scan.
-  bench.st.search_state = 1;
+  bench.st.search_state = SearchState::searching;
   bench.type({key::up});
-  bench.st.search_state = 0;
-  bench.st.receiver_scan_state = 3;
+  bench.st.search_state = SearchState::off;
+  bench.st.receiver_scan_state = ReceiverScanState::stopped;
   bench.type({key::down});
   EXPECT_EQ(bench.spoken(), "inv inv");
   EXPECT_EQ(bench.sent(), "");
   // During a bank scan only Up and Down retune.
   bench.forget();
-  bench.st.receiver_scan_state = 0;
+  bench.st.receiver_scan_state = ReceiverScanState::off;
   enter_bank_mode(bench);
-  bench.st.bank_scan_state = 3;
+  bench.st.bank_scan_state = BankScanState::scanning;
   bench.type({key::up, key::down});
   EXPECT_EQ(bench.sent(), "VA0145.50100|VA0145.50000");
   bench.type({key::left, key::right, key::page_up, key::page_down});
@@ -225,8 +231,8 @@ TEST(CommandKeys, BankModeBrowsingAndAReplacedTable) {
   bench.st.selected_bank_loaded = 0;
   bench.type({'K', key::up, key::down, 'R'});
   EXPECT_EQ(bench.spoken(), "inv inv inv inv");
-  EXPECT_EQ(bench.st.entry_mode, 0);
-  EXPECT_EQ(bench.st.bank_scan_state, 1);
+  EXPECT_EQ(bench.st.entry_mode, EntryMode::none);
+  EXPECT_EQ(bench.st.bank_scan_state, BankScanState::bank_mode);
   EXPECT_EQ(bench.sent(), "");
   // Refused, R also ends the pending entry: the digits that follow tune.
   bench.forget();
@@ -242,13 +248,14 @@ TEST(CommandKeys, BankCommandKeysStartAnEntryWithAnEmptyNumber) {
   EXPECT_EQ(bench.spoken(), "");
   struct Case {
     int key;
-    int mode;
+    EntryMode mode;
     const char* clip;
   };
-  for (const Case& c : {Case{'B', entry::select, "bank"}, Case{'O', entry::sort, "sort"}, Case{'P', entry::put, "put"},
-                        Case{'T', entry::transfer, "transfer"}, Case{'D', entry::delete_file, "delete"}}) {
+  for (const Case& c :
+       {Case{'B', EntryMode::select, "bank"}, Case{'O', EntryMode::sort, "sort"}, Case{'P', EntryMode::put, "put"},
+        Case{'T', EntryMode::transfer, "transfer"}, Case{'D', EntryMode::delete_file, "delete"}}) {
     bench.forget();
-    bench.st.entry_mode = 0;
+    bench.st.entry_mode = EntryMode::none;
     bench.st.bank_number_text = "05";
     bench.type({c.key});
     EXPECT_EQ(bench.st.entry_mode, c.mode) << c.clip;
@@ -260,16 +267,16 @@ TEST(CommandKeys, BankCommandKeysStartAnEntryWithAnEmptyNumber) {
   bench.forget();
   bench.type({'B', 'D', 'S', 'D'});
   EXPECT_EQ(bench.spoken(), "bank start delete");
-  EXPECT_EQ(bench.st.entry_mode, entry::delete_file);
+  EXPECT_EQ(bench.st.entry_mode, EntryMode::delete_file);
 }
 
 TEST(CommandKeys, PPassesOnlyWhenTheReceiverScanStandsOnASignal) {
   PanelBench bench;
-  bench.st.receiver_scan_state = 3;
+  bench.st.receiver_scan_state = ReceiverScanState::stopped;
   bench.st.squelch_closed = 1;
   bench.type({'P'});
   EXPECT_EQ(bench.spoken(), "put");
-  EXPECT_EQ(bench.st.entry_mode, entry::put);
+  EXPECT_EQ(bench.st.entry_mode, EntryMode::put);
 
   bench.forget();
   bench.st.squelch_closed = 0;

@@ -20,7 +20,7 @@ TEST(Dispatch, TypingAFrequencyTunesItAtEnter) {
   for (int key : {int{'1'}, int{'4'}, int{'5'}, key::full_stop, int{'5'}, enter}) bench.press(key);
   EXPECT_EQ(bench.st.key_queue_length, 12);
   for (int i = 0; i < 12; ++i) {
-    EXPECT_EQ(bench.st.meter_state, 0);  // no level poll while a key waits
+    EXPECT_EQ(bench.st.meter_state, MeterState::idle);  // no level poll while a key waits
     bench.tick();
   }
   EXPECT_EQ(bench.st.key_queue_length, 0);
@@ -47,14 +47,14 @@ TEST(Dispatch, TypingAFrequencyTunesItAtEnter) {
 TEST(Dispatch, AKeyWaitsForTheFirstLevelPollAndEndsTheProgramOnlyWhenItWentUnanswered) {
   for (int key : {key::space, int{'1'}}) {
     PanelBench bench(1);
-    bench.st.connection_state = -1;
+    bench.st.connection_state = ConnectionState::unanswered;
     bench.st.status_text = "Connecting";
     bench.type({key});
     // "LM" goes out first; Space sends its byte before the connection check.
     EXPECT_EQ(bench.sent(), key == key::space ? "LM|<RS>" : "LM");
     EXPECT_EQ(bench.spoken(), "rnc");
     EXPECT_EQ(bench.st.running, 0);
-    EXPECT_EQ(bench.st.connection_state, 0);
+    EXPECT_EQ(bench.st.connection_state, ConnectionState::none);
     EXPECT_EQ(bench.st.frequency_text, "145.0");
     close_text_file(bench.st.debug_file);
     EXPECT_EQ(bench.read_file("debug1.dat"), key == key::space ? "TX= LM\r\n**SPC\r\n" : "TX= LM\r\n**1\r\n");
@@ -62,7 +62,7 @@ TEST(Dispatch, AKeyWaitsForTheFirstLevelPollAndEndsTheProgramOnlyWhenItWentUnans
   // A key pressed during the greeting is carried out once the receiver has
   // answered the first poll.
   PanelBench bench;
-  bench.st.connection_state = -1;
+  bench.st.connection_state = ConnectionState::unanswered;
   bench.st.status_text = "Connecting";
   bench.press('1');
   bench.tick(2);
@@ -94,7 +94,7 @@ TEST(Dispatch, LimitsAndStep) {
   EXPECT_EQ(bench.st.search_low_text, "144");
   EXPECT_EQ(bench.spoken(), "start 1 4 4 ok");
   EXPECT_EQ(bench.draw_at(80, 250).text, "144          ");
-  EXPECT_EQ(bench.st.entry_mode, 0);
+  EXPECT_EQ(bench.st.entry_mode, EntryMode::none);
   EXPECT_EQ(bench.st.limit_entry_fresh, 0);
   // Another command key drops an unfinished limit.
   bench.forget();
@@ -125,9 +125,9 @@ TEST(Dispatch, BankNumbersMustBeTwoOrFourDigits) {
     bench.forget();
     for (int key : c.keys) bench.type({key});
     EXPECT_EQ(bench.spoken(), c.spoken);
-    EXPECT_EQ(bench.st.entry_mode, 0);
+    EXPECT_EQ(bench.st.entry_mode, EntryMode::none);
   }
-  EXPECT_EQ(bench.st.bank_scan_state, 0);
+  EXPECT_EQ(bench.st.bank_scan_state, BankScanState::off);
   EXPECT_TRUE(bench.exists("bank5.dat"));
   EXPECT_TRUE(bench.exists("bank0..dat"));
   bench.forget();
@@ -156,11 +156,11 @@ TEST(Dispatch, KillConfirmsOnce) {
   PanelBench bench;
   bench.write_file("bank05.dat", "Bank05\r\nFM\r\n12.5\r\n \r\n145.5\r\nOne\r\n146\r\nTwo\r\n9999\r\n \r\n");
   bench.type({'B', '0', '5', enter});
-  ASSERT_EQ(bench.st.bank_scan_state, 1);
+  ASSERT_EQ(bench.st.bank_scan_state, BankScanState::bank_mode);
   bench.forget();
   bench.type({'K', enter});
   EXPECT_EQ(bench.spoken(), "kill ok");
-  EXPECT_EQ(bench.st.entry_mode, 0);
+  EXPECT_EQ(bench.st.entry_mode, EntryMode::none);
   EXPECT_EQ(bench.read_file("bank05.dat").find("145.5"), std::string::npos);
 }
 
@@ -176,7 +176,7 @@ TEST(Dispatch, WriteTakesTwoDigitsThenAReceiverBankLetter) {
   EXPECT_EQ(bench.sent(), "MQC%%");
   EXPECT_EQ(bench.st.bank_number_text, "01C");
   EXPECT_EQ(bench.spoken(), "write fromb 0 1 torb c");
-  EXPECT_EQ(bench.st.entry_mode, entry::write);
+  EXPECT_EQ(bench.st.entry_mode, EntryMode::write);
 
   struct Case {
     std::vector<int> keys;
@@ -191,11 +191,11 @@ TEST(Dispatch, WriteTakesTwoDigitsThenAReceiverBankLetter) {
         Case{{'W', '0', '2', 'C'}, "write fromb 0 2 torb inv"}, Case{{'W', '0', '3', 'C'}, "write fromb 0 3 torb inv"},
         Case{{'W', '0', '4', 'C'}, "write fromb 0 4 torb bnf inv"}}) {
     bench.forget();
-    bench.st.entry_mode = 0;
+    bench.st.entry_mode = EntryMode::none;
     for (int key : c.keys) bench.type({key});
     EXPECT_EQ(bench.spoken(), c.spoken);
-    EXPECT_EQ(bench.st.entry_mode, 0) << c.spoken;
-    EXPECT_EQ(bench.st.search_state, 0);
+    EXPECT_EQ(bench.st.entry_mode, EntryMode::none) << c.spoken;
+    EXPECT_EQ(bench.st.search_state, SearchState::off);
     EXPECT_EQ(bench.sent(), "");
   }
 }
@@ -205,12 +205,12 @@ TEST(Dispatch, GLetterEnterStartsTheReceiverScan) {
   bench.st.bank_number_text = "05";  // stale: refused, the scan stays pending
   bench.type({'G', enter});
   EXPECT_EQ(bench.spoken(), "radbank inv");
-  EXPECT_EQ(bench.st.entry_mode, entry::receiver_scan);
+  EXPECT_EQ(bench.st.entry_mode, EntryMode::receiver_scan);
   EXPECT_EQ(bench.sent(), "");
   bench.type({'C', enter});
-  EXPECT_EQ(bench.st.receiver_scan_state, 1);
+  EXPECT_EQ(bench.st.receiver_scan_state, ReceiverScanState::started);
   EXPECT_EQ(bench.st.scanned_bank_text, "C");
-  EXPECT_EQ(bench.st.entry_mode, 0);
+  EXPECT_EQ(bench.st.entry_mode, EntryMode::none);
   const std::string sent = bench.sent();
   EXPECT_NE(sent.find("LC1|MAC"), std::string::npos);
   EXPECT_NE(sent.find("MSC|MSC"), std::string::npos);
@@ -226,7 +226,7 @@ TEST(Dispatch, XWithTheLogOnSendsATypedCommandAndShowsTheAnswerAsRead) {
   bench.type({enter});
   EXPECT_EQ(bench.sent(), "VRQW");
   EXPECT_EQ(bench.draw_at(0, 0).text, "TX=VRQW RX=" + std::string(22, ' '));
-  EXPECT_EQ(bench.st.entry_mode, 0);
+  EXPECT_EQ(bench.st.entry_mode, EntryMode::none);
 
   bench.type({'X', 'V', 'R'});
   bench.reply("VR0101\r\n");  // the receiver answers while the pause plays
@@ -236,24 +236,24 @@ TEST(Dispatch, XWithTheLogOnSendsATypedCommandAndShowsTheAnswerAsRead) {
 
   PanelBench quiet;  // with the log off X is no command
   quiet.type({'X'});
-  EXPECT_EQ(quiet.st.entry_mode, 0);
+  EXPECT_EQ(quiet.st.entry_mode, EntryMode::none);
   EXPECT_EQ(quiet.spoken(), "");
 }
 
 TEST(Dispatch, EnterEndsASearchAndSavesItsFindsOnlyToTheSearchBank) {
   PanelBench bench;
   bench.set_bank({"Srchbank", "FM", "12.5", " ", "145.5", " ", "9999", " "});
-  bench.st.search_state = 1;
+  bench.st.search_state = SearchState::searching;
   bench.st.found_count = 12;
   bench.type({enter});
-  EXPECT_EQ(bench.st.search_state, 0);
+  EXPECT_EQ(bench.st.search_state, SearchState::off);
   EXPECT_EQ(bench.spoken(), "1 2 ok");
   EXPECT_EQ(bench.read_file("bank00.dat"), "Srchbank\r\nFM\r\n12.5\r\n \r\n145.5\r\n \r\n9999\r\n");
 
   PanelBench other;
   other.set_bank({"Bank05", "FM", "12.5", " ", "145.5", "One", "9999", " "});
   other.st.bank_file_name = "bank05.dat";
-  other.st.search_state = 2;
+  other.st.search_state = SearchState::stopped;
   other.st.found_count = 3;
   other.type({enter});
   EXPECT_FALSE(other.exists("bank05.dat"));
@@ -263,17 +263,17 @@ TEST(Dispatch, EnterEndsASearchAndSavesItsFindsOnlyToTheSearchBank) {
 
 TEST(Dispatch, EnterLeavesAScanAndDigitsAreIgnoredDuringABankScan) {
   PanelBench bench;
-  bench.st.receiver_scan_state = 2;
+  bench.st.receiver_scan_state = ReceiverScanState::scanning;
   bench.st.pass_list[1] = "A05";
   bench.st.pass_list_count = 2;
   bench.type({enter});
-  EXPECT_EQ(bench.st.receiver_scan_state, 0);
+  EXPECT_EQ(bench.st.receiver_scan_state, ReceiverScanState::off);
   EXPECT_EQ(bench.st.pass_list_count, 1);
   EXPECT_EQ(bench.spoken(), "exitscan fm");
   EXPECT_EQ(bench.sent(), "MRA05|MP0|VA0145.00000|MD1");
 
   bench.forget();
-  bench.st.bank_scan_state = 3;
+  bench.st.bank_scan_state = BankScanState::scanning;
   bench.type({'1', key::point});
   EXPECT_EQ(bench.spoken(), "");
   EXPECT_EQ(bench.st.frequency_text, "145.0");

@@ -25,7 +25,7 @@ class PanelBench : public Bench {
     if (debug == 1) open_text_file(st.debug_file, "debug1.dat", "W");
     st.com_port = 1;
     open_port(*cx, 1, 9600);
-    st.connection_state = 1;
+    st.connection_state = ConnectionState::answered;
     st.status_text = ">";
     st.frequency_text = "145.0";
     st.mode_text = "FM";
@@ -50,7 +50,7 @@ class PanelBench : public Bench {
   }
   // One level poll from idle: "LM" out, the reply in, the decisions run.
   void poll(const std::string& reply) {
-    ASSERT_EQ(st.meter_state, 0);
+    ASSERT_EQ(st.meter_state, MeterState::idle);
     ASSERT_EQ(st.key_queue_length, 0);
     tick(2);
     this->reply(reply);

@@ -28,8 +28,8 @@ struct Starting {
 TEST(ConnectionStart, FirstRunWithoutBank00TakesTheDefaults) {
   Starting s;
   // Leftovers of an earlier life of the state must not survive.
-  s.st().entry_mode = 5;
-  s.st().search_state = 2;
+  s.st().entry_mode = EntryMode::put;
+  s.st().search_state = SearchState::stopped;
   s.st().pass_list_count = 9;
   s.st().attenuator_on = 1;
   s.start();
@@ -48,10 +48,10 @@ TEST(ConnectionStart, FirstRunWithoutBank00TakesTheDefaults) {
   EXPECT_EQ(s.bench.display.draws.back().font, (FontSpec{"Ariel", 50, 700}));
 
   const State& st = s.st();
-  EXPECT_EQ(st.entry_mode, 0);
-  EXPECT_EQ(st.connection_state, -1);
+  EXPECT_EQ(st.entry_mode, EntryMode::none);
+  EXPECT_EQ(st.connection_state, ConnectionState::unanswered);
   EXPECT_EQ(st.limit_entry_fresh, 1) << "set again by the frequency display";
-  EXPECT_EQ(st.search_state, 0);
+  EXPECT_EQ(st.search_state, SearchState::off);
   EXPECT_EQ(st.pass_list_count, 1);
   EXPECT_EQ(st.status_text, "Connecting");
   EXPECT_EQ(st.bank_file_name, "bank00.dat");

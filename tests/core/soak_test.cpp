@@ -57,10 +57,10 @@ void check_invariants(const State& st) {
   ASSERT_LT(st.bank_cell_index, bank_table_size);
   ASSERT_GE(st.pass_list_count, 1);
   ASSERT_LE(st.pass_list_count, pass_list_size);
-  ASSERT_GE(st.meter_state, 0);
-  ASSERT_LE(st.meter_state, 6);
-  ASSERT_GE(st.entry_mode, 0);
-  ASSERT_LE(st.entry_mode, 12);
+  ASSERT_GE(st.meter_state, MeterState::idle);
+  ASSERT_LE(st.meter_state, MeterState::read_scan_stop);
+  ASSERT_GE(st.entry_mode, EntryMode::none);
+  ASSERT_LE(st.entry_mode, EntryMode::raw_command);
   ASSERT_GE(st.found_count, 0);
   ASSERT_LE(st.found_count, 91);
 }
@@ -81,11 +81,11 @@ TEST(Soak, AnHourOfTicksAndRandomKeysKeepsTheStateSound) {
 
   ScriptedReceiver receiver(bench, 20261206);
   // Connect before any key: the first key before a reply ends the program.
-  for (int i = 0; i < 10 && bench.st.connection_state != 1; ++i) {
+  for (int i = 0; i < 10 && bench.st.connection_state != ConnectionState::answered; ++i) {
     bench.tick();
     receiver.answer();
   }
-  ASSERT_EQ(bench.st.connection_state, 1);
+  ASSERT_EQ(bench.st.connection_state, ConnectionState::answered);
 
   // Every key the panel knows, and some it does not; Q is left out so the
   // program keeps running, the close request likewise.

@@ -20,7 +20,7 @@ struct LinkBench : Bench {
     st.debug_enabled = 1;
     EXPECT_EQ(open_text_file(st.debug_file, "debug1.dat", "W"), 0);
     st.status_text = "Connecting";
-    st.connection_state = -1;
+    st.connection_state = ConnectionState::unanswered;
   }
   std::string log() {
     close_text_file(st.debug_file);
@@ -50,7 +50,7 @@ TEST(Protocol, RepliesAreTrimmedAtTheirTagAndTheFirstOneConnectsOnce) {
   LinkBench bench;
   bench.receive("xxLM%0124567\r\n");
   EXPECT_EQ(bench.st.reply_text, "LM%012");
-  EXPECT_EQ(bench.st.connection_state, 1);
+  EXPECT_EQ(bench.st.connection_state, ConnectionState::answered);
   EXPECT_EQ(bench.st.status_text, ">");
   bench.receive("LM 049\r\n");
   EXPECT_EQ(bench.st.reply_text, "LM 049");
@@ -87,7 +87,7 @@ TEST(Protocol, NothingWaitingOrNoPortGivesAnEmptyReplyWithoutWaiting) {
   close_port(*bench.cx, 1);
   bench.receive("LM 049\r\n");
   EXPECT_EQ(bench.st.reply_text, "");
-  EXPECT_EQ(bench.st.connection_state, -1);
+  EXPECT_EQ(bench.st.connection_state, ConnectionState::unanswered);
 }
 
 TEST(Protocol, AFloodOfJunkIsReadInPiecesOfAtMost254Bytes) {

@@ -79,7 +79,7 @@ struct PtyLink {
     st.wave_path = "wave\\";
     st.com_port = 1;
     st.status_text = "Connecting";
-    st.connection_state = -1;
+    st.connection_state = ConnectionState::unanswered;
     st.debug_enabled = 1;
     open_text_file(st.debug_file, "debug1.dat", "W");
     EXPECT_EQ(open_port(*cx, 1, 9600), 1);
@@ -112,7 +112,7 @@ TEST(LinkOnPty, LevelPollTrimsAtTheTagAndConnectsOnce) {
   link.send("LM");
   link.receive_when_ready(8);
   EXPECT_EQ(link.cx->st.reply_text, "LM%000");
-  EXPECT_EQ(link.cx->st.connection_state, 1);
+  EXPECT_EQ(link.cx->st.connection_state, ConnectionState::answered);
   EXPECT_EQ(link.cx->st.status_text, ">");
   // Two replies read together: junk first, the tag wins, the first tag counts.
   link.send("VR");

@@ -27,7 +27,7 @@ TEST(BankScan, StartsFromTheFirstEntryOfTheSelectedBankOnly) {
   step_entry(*bench.cx, true);
   bench.forget();
   start_bank_scan(*bench.cx);
-  EXPECT_EQ(bench.st.bank_scan_state, 2);
+  EXPECT_EQ(bench.st.bank_scan_state, BankScanState::started);
   // No clip of its own; pauses only before the mode and the step.
   EXPECT_EQ(bench.audio.spoken_text(true), "shdel usb shdel");
   const Commands sent = bench.take_commands();
@@ -39,10 +39,10 @@ TEST(BankScan, StartsFromTheFirstEntryOfTheSelectedBankOnly) {
   // selected bank replaced by another load (here a put).
   bench.write_file("bank06.dat", bank_file("bank06", "FM", "12.5", {}));
   bench.run(select_bank, "06");
-  bench.st.bank_scan_state = 1;
+  bench.st.bank_scan_state = BankScanState::bank_mode;
   bench.forget();
   start_bank_scan(*bench.cx);
-  EXPECT_EQ(bench.st.bank_scan_state, 1);
+  EXPECT_EQ(bench.st.bank_scan_state, BankScanState::bank_mode);
   EXPECT_EQ(bench.audio.spoken_text(), "inv");
   EXPECT_TRUE(bench.take_commands().empty());
   bench.run(select_bank, "05");
@@ -61,7 +61,7 @@ TEST(BankScan, EntriesHoldingControlBytesAreSkippedWithInvAndNeverSent) {
                   " ", "9999"});
   bench.st.selected_bank_loaded = 1;
   start_bank_scan(*bench.cx);
-  EXPECT_EQ(bench.st.bank_scan_state, 2);
+  EXPECT_EQ(bench.st.bank_scan_state, BankScanState::started);
   EXPECT_EQ(bench.sent(), vfo_command("VA", "146") + "|MD1");
   EXPECT_EQ(bench.spoken(), "inv fm inv");
   bench.forget();
@@ -119,7 +119,7 @@ TEST(ReceiverScan, StartTakesTheModeMostChannelsUseFromTheListingInTime) {
     bench.st.bank_number_text = c.bank;
     bench.st.mode_text = c.listing.empty() ? c.mode : "USB";
     bench.st.scan_voice_enabled = c.bank.empty() ? 0 : 1;
-    bench.st.entry_mode = 8;
+    bench.st.entry_mode = EntryMode::receiver_scan;
     bench.st.scan_resume_delay = 5;
     start_receiver_scan(*bench.cx);
     EXPECT_EQ(receiver->commands, (Commands{"LC1", "MA" + c.bank, "MS" + c.bank, "MS" + c.bank}));
@@ -128,17 +128,19 @@ TEST(ReceiverScan, StartTakesTheModeMostChannelsUseFromTheListingInTime) {
     EXPECT_EQ(bench.st.frequency_text, c.frequency);
     EXPECT_EQ(bench.audio.spoken_text(), c.spoken);
     EXPECT_EQ(bench.st.scanned_bank_text, c.bank);
-    EXPECT_EQ(bench.st.scan_just_started + bench.st.receiver_scan_state, 2);
-    EXPECT_EQ(bench.st.scan_resume_delay + bench.st.entry_mode, 0);
+    EXPECT_EQ(bench.st.scan_just_started, 1);
+    EXPECT_EQ(bench.st.scan_resume_delay, 0);
+    EXPECT_EQ(bench.st.receiver_scan_state, ReceiverScanState::started);
+    EXPECT_EQ(bench.st.entry_mode, EntryMode::none);
   }
   // A number is no bank letter.
   BankBench bench;
   bench.st.bank_number_text = "05";
-  bench.st.entry_mode = 8;
+  bench.st.entry_mode = EntryMode::receiver_scan;
   start_receiver_scan(*bench.cx);
   EXPECT_EQ(bench.audio.spoken_text(), "inv");
-  EXPECT_EQ(bench.st.entry_mode, 8);
-  EXPECT_EQ(bench.st.receiver_scan_state, 0);
+  EXPECT_EQ(bench.st.entry_mode, EntryMode::receiver_scan);
+  EXPECT_EQ(bench.st.receiver_scan_state, ReceiverScanState::off);
   EXPECT_TRUE(bench.take_commands().empty());
 }
 
@@ -156,12 +158,12 @@ TEST(ReceiverScan, KeysStartPassAndLeaveAScan) {
   bench.st.frequency_text = "430";
   bench.st.mode_text = "AM";
   bench.keys({'G', 'C', key::enter});
-  EXPECT_EQ(bench.st.receiver_scan_state, 1);
+  EXPECT_EQ(bench.st.receiver_scan_state, ReceiverScanState::started);
   EXPECT_EQ(bench.st.mode_text, "FM");
   // The poll cycle sees the signal: the receiver has stopped.
   bench.tick(6);
   bench.settle();
-  EXPECT_EQ(bench.st.receiver_scan_state, 3);
+  EXPECT_EQ(bench.st.receiver_scan_state, ReceiverScanState::stopped);
 
   receiver->commands.clear();
   bench.keys({'P', key::enter});
@@ -170,7 +172,7 @@ TEST(ReceiverScan, KeysStartPassAndLeaveAScan) {
   // scan started (leading zeros dropped only).
   EXPECT_EQ((Commands{receiver->commands.begin(), receiver->commands.begin() + 6}),
             (Commands{"MR", "MP1", "MS", "MRC03", "MP0", vfo_command("VA", "145.500000")}));
-  EXPECT_EQ(bench.st.receiver_scan_state, 0);
+  EXPECT_EQ(bench.st.receiver_scan_state, ReceiverScanState::off);
   EXPECT_EQ(bench.st.pass_list_count, 1);
 }
 
@@ -178,7 +180,7 @@ const std::string recall_a05 = "MR MXA05 MP0 RF0145500000 ST012500 AU0 MD1 AT0 T
 
 TEST(ReceiverScan, PassedChannelsAreGivenBackInOrderWhenTheScanEnds) {
   BankBench bench;
-  bench.st.receiver_scan_state = 3;
+  bench.st.receiver_scan_state = ReceiverScanState::stopped;
   bench.st.frequency_text = "145.5";
   // A pass needs a channel in the reply.
   for (const std::string& reply : std::vector<std::string>{"MR ?\r\n", "MR MXA-- MP0\r\n", recall_a05,
@@ -195,13 +197,14 @@ TEST(ReceiverScan, PassedChannelsAreGivenBackInOrderWhenTheScanEnds) {
   EXPECT_EQ((Commands{sent.begin(), sent.begin() + 5}),
             (Commands{"MRA05", "MP0", "MRA07", "MP0", vfo_command("VA", "145.5")}));
   EXPECT_EQ(bench.st.pass_list_count, 1);
-  EXPECT_EQ(bench.st.receiver_scan_state + bench.st.bank_scan_state, 0);
+  EXPECT_EQ(bench.st.receiver_scan_state, ReceiverScanState::off);
+  EXPECT_EQ(bench.st.bank_scan_state, BankScanState::off);
   EXPECT_EQ(bench.audio.spoken().front(), "exitscan");
   EXPECT_NE(bench.audio.spoken().back(), "quit");
 
   // A full list: nothing is sent at all.
   bench.forget();
-  bench.st.receiver_scan_state = 3;
+  bench.st.receiver_scan_state = ReceiverScanState::stopped;
   bench.st.pass_list_count = 50;
   bench.reply(recall_a05);
   pass_channel(*bench.cx);
@@ -209,7 +212,7 @@ TEST(ReceiverScan, PassedChannelsAreGivenBackInOrderWhenTheScanEnds) {
   EXPECT_TRUE(bench.take_commands().empty());
   EXPECT_EQ(bench.st.pass_list_count, 50);
   // Leaving to quit ends with "quit".
-  bench.st.bank_scan_state = 4;
+  bench.st.bank_scan_state = BankScanState::stopped;
   bench.st.quit_requested = 1;
   exit_scan(*bench.cx);
   EXPECT_EQ(bench.audio.spoken().back(), "quit");

@@ -54,7 +54,7 @@ TEST(StartSearch, WritesTheSearchBankTunesBothLimitsAndStartsTheSweep) {
   EXPECT_EQ(s.display.draws.at(0).text, "Search Mode Active");
   EXPECT_EQ(s.display.draws.at(0).colour, colour_green);
   EXPECT_EQ(s.display.text_at(340, 370), "145/146");
-  EXPECT_EQ(s.st.search_state, 1);
+  EXPECT_EQ(s.st.search_state, SearchState::searching);
   EXPECT_EQ(s.st.found_count, 0);
   EXPECT_EQ(s.st.selected_bank_loaded, 0) << "the table no longer holds a selected bank";
   EXPECT_TRUE(table_holds_search_bank(*s.cx));
@@ -103,7 +103,7 @@ TEST(RecordFound, ContinuousModeCountsPrintsAndSpeaksEachNewFind) {
 
 TEST(RecordFound, StopModeStoresSilentlyAndTheNinetyFirstFindFillsTheBank) {
   Searching s;
-  s.st.search_stop_mode = 1;
+  s.st.search_stop_mode = SearchStopMode::stop;
   s.start();
   for (int i = 1; i <= 90; ++i) s.find(std::to_string(100 + i));
   EXPECT_TRUE(s.display.draws.empty());
@@ -114,7 +114,7 @@ TEST(RecordFound, StopModeStoresSilentlyAndTheNinetyFirstFindFillsTheBank) {
   EXPECT_TRUE(saved.starts_with("Srchbank\r\nFM\r\n12.5\r\n \r\n101\r\n \r\n102\r\n"));
   EXPECT_TRUE(saved.ends_with("190\r\n \r\n9999\r\n"));
 
-  s.st.search_stop_mode = 0;
+  s.st.search_stop_mode = SearchStopMode::cont;
   s.find("400");
   EXPECT_EQ(s.audio.spoken_text(), "9 1 bf") << "the count comes before the warning";
   s.find("401");

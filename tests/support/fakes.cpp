@@ -197,7 +197,7 @@ void Bench::tick(int count) {
 
 void Bench::settle(int max_ticks) {
   for (int i = 0; i < max_ticks; ++i) {
-    if (st.key_queue_length == 0 && st.meter_state == 0) return;
+    if (st.key_queue_length == 0 && st.meter_state == MeterState::idle) return;
     tick();
   }
 }

@@ -112,30 +112,33 @@ TEST(DigitEntry, EachEntryModeFeedsItsField) {
   State& st = t.st;
   st.frequency_entry_fresh = 1;  // the first digit after a commit starts anew
   t.type("144.5");
-  for (const auto& [mode, field] : std::vector<std::pair<int, Text State::*>>{
-           {1, &State::search_low_text}, {2, &State::search_high_text}, {3, &State::step_text}}) {
+  for (const auto& [mode, field] :
+       std::vector<std::pair<EntryMode, Text State::*>>{{EntryMode::low_limit, &State::search_low_text},
+                                                        {EntryMode::high_limit, &State::search_high_text},
+                                                        {EntryMode::step, &State::step_text}}) {
     st.entry_mode = mode;
     st.limit_entry_fresh = 1;
     t.type("25");
-    EXPECT_EQ(st.*field, "25") << mode;
+    EXPECT_EQ(st.*field, "25") << to_underlying(mode);
   }
-  for (int mode : {4, 5, 6, 7, 10, 11}) {  // bank commands collect their number
+  for (EntryMode mode : {EntryMode::transfer, EntryMode::put, EntryMode::sort, EntryMode::select,
+                         EntryMode::delete_file, EntryMode::kill}) {  // bank commands collect their number
     st.entry_mode = mode;
     st.bank_number_text = "0";
     t.type("7");
-    EXPECT_EQ(st.bank_number_text, "07") << mode;
+    EXPECT_EQ(st.bank_number_text, "07") << to_underlying(mode);
   }
-  st.entry_mode = 8;  // only echoes
+  st.entry_mode = EntryMode::receiver_scan;  // only echoes
   t.type("3");
   EXPECT_EQ(st.bank_number_text, "07");
   EXPECT_EQ(st.frequency_text, "144.5");
-  st.entry_mode = 9;  // two digits, then a third is refused
+  st.entry_mode = EntryMode::write;  // two digits, then a third is refused
   st.bank_number_text = "";
   t.type("051");
   EXPECT_EQ(st.bank_number_text, "05");
-  EXPECT_EQ(st.entry_mode, 0);
+  EXPECT_EQ(st.entry_mode, EntryMode::none);
   // Nothing at all while a bank scan runs.
-  st.bank_scan_state = 2;
+  st.bank_scan_state = BankScanState::started;
   t.type("1");
   EXPECT_EQ(st.frequency_text, "144.5");
   EXPECT_EQ(t.audio.spoken_text(), "1 4 4 point 5 2 5 2 5 2 5 7 7 7 7 7 7 3 0 5 torb 1 inv");
@@ -148,11 +151,15 @@ TEST(Commit, TypedFrequencyIsSentShownAndEndsScansAndSearch) {
   State& st = t.st;
   st.frequency_entry_fresh = 1;
   t.type("145.5");
-  st.search_state = st.bank_scan_state = st.receiver_scan_state = 1;
+  st.search_state = SearchState::searching;
+  st.bank_scan_state = BankScanState::bank_mode;
+  st.receiver_scan_state = ReceiverScanState::started;
   commit_frequency(*t.cx);
   EXPECT_EQ(t.take_commands(), Commands{"VA0145.50000"});
   EXPECT_EQ(t.display.text_at(300, 150), "145.5");
-  EXPECT_EQ(st.search_state + st.bank_scan_state + st.receiver_scan_state, 0);
+  EXPECT_EQ(st.search_state, SearchState::off);
+  EXPECT_EQ(st.bank_scan_state, BankScanState::off);
+  EXPECT_EQ(st.receiver_scan_state, ReceiverScanState::off);
   // Without a point the command keeps the typed text; the panel gains ".0".
   st.frequency_entry_fresh = 1;
   t.type("145");
@@ -169,7 +176,7 @@ TEST(Commit, TypedFrequencyIsSentShownAndEndsScansAndSearch) {
   st.frequency_text = "";
   commit_frequency(*t.cx);
   st.frequency_text = "146";
-  st.entry_mode = 3;
+  st.entry_mode = EntryMode::step;
   commit_frequency(*t.cx);
   st.argument_text = "146";
   set_vfo_b(*t.cx);  // VFO B is sent, not shown

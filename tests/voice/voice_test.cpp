@@ -60,7 +60,7 @@ TEST_F(Voice, SpeaksFrequenciesDigitByDigitAndNormalisesThem) {
 }
 
 TEST_F(Voice, SearchingLevelsAndCounts) {
-  bench.st.search_state = 1;
+  bench.st.search_state = SearchState::searching;
   bench.st.argument_text = "";
   speak_frequency(cx());
   bench.st.argument_text = "88.1";

@@ -17,36 +17,50 @@ namespace talvaro {
 
 namespace {
 
-struct InitialValue {
-  std::variant<int State::*, Text State::*> variable;
-  int number = 0;
-  std::string_view text;
+// A variable of the state record and the value it starts from (a text's value
+// as a string_view).
+template <typename T>
+struct StartValue {
+  using type = T;
 };
+template <>
+struct StartValue<Text> {
+  using type = std::string_view;
+};
+template <typename T>
+struct Initial {
+  T State::*variable;
+  typename StartValue<T>::type value;
+};
+
+using InitialValue =
+    std::variant<Initial<int>, Initial<Text>, Initial<ConnectionState>, Initial<MeterState>, Initial<EntryMode>,
+                 Initial<BankScanState>, Initial<ReceiverScanState>, Initial<SearchState>, Initial<SearchStopMode>>;
 
 // The values every connection starts from, in the order they are set.
 const std::array<InitialValue, 22> initial_values = {{
-    {&State::entry_mode, 0, {}},
-    {&State::connection_state, -1, {}},
-    {&State::limit_entry_fresh, 0, {}},
-    {&State::frequency_entry_fresh, 1, {}},
-    {&State::meter_state, 0, {}},
-    {&State::search_resume_count, 0, {}},
-    {&State::key_queue_length, 0, {}},
-    {&State::bank_cell_index, 0, {}},
-    {&State::search_stop_mode, 0, {}},
-    {&State::search_state, 0, {}},
-    {&State::receiver_scan_state, 0, {}},
-    {&State::bank_scan_state, 0, {}},
-    {&State::noise_limiter_on, 0, {}},
-    {&State::quit_requested, 0, {}},
-    {&State::scan_resume_delay, 0, {}},
-    {&State::pass_list_count, 1, {}},
-    {&State::scan_voice_enabled, 1, {}},
-    {&State::scanned_bank_text, 0, "X"},
-    {&State::status_text, 0, "Connecting"},
-    {&State::frequency_text, 0, ""},
-    {&State::meter_scale, 0, "******************"},
-    {&State::bank_file_name, 0, "bank00.dat"},
+    Initial{&State::entry_mode, EntryMode::none},
+    Initial{&State::connection_state, ConnectionState::unanswered},
+    Initial{&State::limit_entry_fresh, 0},
+    Initial{&State::frequency_entry_fresh, 1},
+    Initial{&State::meter_state, MeterState::idle},
+    Initial{&State::search_resume_count, 0},
+    Initial{&State::key_queue_length, 0},
+    Initial{&State::bank_cell_index, 0},
+    Initial{&State::search_stop_mode, SearchStopMode::cont},
+    Initial{&State::search_state, SearchState::off},
+    Initial{&State::receiver_scan_state, ReceiverScanState::off},
+    Initial{&State::bank_scan_state, BankScanState::off},
+    Initial{&State::noise_limiter_on, 0},
+    Initial{&State::quit_requested, 0},
+    Initial{&State::scan_resume_delay, 0},
+    Initial{&State::pass_list_count, 1},
+    Initial{&State::scan_voice_enabled, 1},
+    Initial{&State::scanned_bank_text, "X"},
+    Initial{&State::status_text, "Connecting"},
+    Initial{&State::frequency_text, ""},
+    Initial{&State::meter_scale, "******************"},
+    Initial{&State::bank_file_name, "bank00.dat"},
 }};
 
 struct SavedSetting {
@@ -65,11 +79,7 @@ const std::array<SavedSetting, 5> saved_settings = {{
 
 void set_initial_values(State& st) {
   for (const InitialValue& row : initial_values) {
-    if (const auto* integer = std::get_if<int State::*>(&row.variable)) {
-      st.** integer = row.number;
-    } else {
-      st.*std::get<Text State::*>(row.variable) = row.text;
-    }
+    std::visit([&st](const auto& initial) { st.*initial.variable = initial.value; }, row);
   }
 }
 

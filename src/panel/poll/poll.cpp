@@ -19,17 +19,6 @@ namespace talvaro {
 
 namespace {
 
-// The states of the poll cycle (meter_state).
-enum MeterState : int {
-  idle = 0,            // dispatch a waiting key, or go on to poll the level
-  ask_level = 1,       // send "LM"
-  read_level = 2,      // read the level, draw the bar, follow scans and search
-  ask_frequency = 3,   // send "RX" after a search stopped on a signal
-  read_frequency = 4,  // read the frequency of the search stop
-  hold = 5,            // one tick of delay after a receiver-scan stop
-  read_scan_stop = 6,  // show where the receiver scan stopped
-};
-
 // "RX" sent this often without a usable frequency in the answer ends the
 // read-back, so a receiver that never answers cannot lock the keyboard out.
 constexpr int readback_attempt_limit = 10;
@@ -105,7 +94,7 @@ void show_level(Context& cx) {
 // bank_cell_index, or the last entry when the scan has just wrapped.
 int last_tuned_cell(const Context& cx) {
   const State& st = cx.st;
-  if (st.bank_scan_state == 2) return st.bank_cell_index;
+  if (st.bank_scan_state == BankScanState::started) return st.bank_cell_index;
   if (st.bank_cell_index > 4) return st.bank_cell_index - 2;
   const int end = find_end_marker(cx);
   return end >= 6 ? end - 2 : 4;
@@ -117,27 +106,30 @@ bool valid_entry_cell(const Context& cx, int cell) {
 }
 
 // A: the receiver scan hears nothing.
-bool receiver_scan_quiet(const State& st) { return st.receiver_scan_state >= 1 && st.squelch_closed == 1; }
+bool receiver_scan_quiet(const State& st) {
+  return st.receiver_scan_state >= ReceiverScanState::started && st.squelch_closed == 1;
+}
 bool report_receiver_scanning(Context& cx) {
   State& st = cx.st;
   if (st.scan_resume_delay > 0) {
     --st.scan_resume_delay;
     if (st.scan_resume_delay > 0) {
-      st.meter_state = idle;
+      st.meter_state = MeterState::idle;
       return true;
     }
   }
-  if (st.receiver_scan_state == 3) st.receiver_scan_state = 1;
+  if (st.receiver_scan_state == ReceiverScanState::stopped) st.receiver_scan_state = ReceiverScanState::started;
   show_status_banner(cx, scanning_banner);
   // Not waited for, so the level keeps being polled while it sounds.
-  if (st.receiver_scan_state == 1 && st.scan_voice_enabled == 1) play_clip(cx, st.wave_path, "scan", false);
-  st.receiver_scan_state = 2;
-  st.meter_state = idle;
+  if (st.receiver_scan_state == ReceiverScanState::started && st.scan_voice_enabled == 1)
+    play_clip(cx, st.wave_path, "scan", false);
+  st.receiver_scan_state = ReceiverScanState::scanning;
+  st.meter_state = MeterState::idle;
   return true;
 }
 
 // B: the bank scan hears nothing: tune the next entry.
-bool bank_scan_quiet(const State& st) { return st.bank_scan_state >= 2 && st.squelch_closed == 1; }
+bool bank_scan_quiet(const State& st) { return st.bank_scan_state >= BankScanState::started && st.squelch_closed == 1; }
 bool step_bank_scan(Context& cx) {
   State& st = cx.st;
   move_to(cx, 340, 370);
@@ -159,34 +151,38 @@ bool step_bank_scan(Context& cx) {
     st.bank_cell_index += 2;
     if (st.bank_cell_index >= find_end_marker(cx)) st.bank_cell_index = 4;
   }
-  if (st.bank_scan_state != 3) {
+  if (st.bank_scan_state != BankScanState::scanning) {
     show_status_banner(cx, scanning_banner);
     if (st.scan_voice_enabled == 1) say(cx, "scan");
-    st.bank_scan_state = 3;
+    st.bank_scan_state = BankScanState::scanning;
   }
-  st.meter_state = idle;
+  st.meter_state = MeterState::idle;
   return true;
 }
 
 // C: the receiver scan stopped on a signal; ask where once the hold is over.
-bool receiver_scan_signal(const State& st) { return st.receiver_scan_state >= 1 && st.squelch_closed == 0; }
+bool receiver_scan_signal(const State& st) {
+  return st.receiver_scan_state >= ReceiverScanState::started && st.squelch_closed == 0;
+}
 bool report_receiver_stopped(Context& cx) {
   State& st = cx.st;
   prepare_status_line(cx);
   // The first stop of a scan started from the keyboard is the channel it
   // started on, not a find.
   if (st.scan_just_started == 0) print_text(cx, {stopped_banner});
-  st.receiver_scan_state = 3;
-  st.meter_state = hold;
+  st.receiver_scan_state = ReceiverScanState::stopped;
+  st.meter_state = MeterState::hold;
   return true;
 }
 
 // D: the bank scan hears a signal: stay on this entry and show its label.
-bool bank_scan_signal(const State& st) { return st.bank_scan_state >= 2 && st.squelch_closed == 0; }
+bool bank_scan_signal(const State& st) {
+  return st.bank_scan_state >= BankScanState::started && st.squelch_closed == 0;
+}
 bool halt_bank_scan(Context& cx) {
   State& st = cx.st;
   prepare_status_line(cx);
-  if (st.bank_scan_state < 4) {
+  if (st.bank_scan_state < BankScanState::stopped) {
     print_text(cx, {stopped_banner});
     if (st.scan_voice_enabled == 1) say(cx, "stop");
     move_to(cx, 340, 370);
@@ -196,14 +192,16 @@ bool halt_bank_scan(Context& cx) {
     if (label_cell > 0 && label_cell < bank_table_size) {
       print_text(cx, {st.bank_table[static_cast<std::size_t>(label_cell)]});
     }
-    st.bank_scan_state = 4;
+    st.bank_scan_state = BankScanState::stopped;
   }
-  st.meter_state = idle;
+  st.meter_state = MeterState::idle;
   return true;
 }
 
 // E: a CONT search stopped on a signal is resumed after a few cycles.
-bool cont_search_stopped(const State& st) { return st.search_state == 2 && st.search_stop_mode != 1; }
+bool cont_search_stopped(const State& st) {
+  return st.search_state == SearchState::stopped && st.search_stop_mode != SearchStopMode::stop;
+}
 bool count_down_search_resume(Context& cx) {
   State& st = cx.st;
   if (st.search_resume_count == 0) st.search_resume_count = search_resume_cycles;
@@ -213,39 +211,39 @@ bool count_down_search_resume(Context& cx) {
   send_byte_30(cx);
   short_pause(cx);
   send_byte_30(cx);
-  st.meter_state = idle;
+  st.meter_state = MeterState::idle;
   return true;
 }
 
 // F: the search stopped on a signal: ask the receiver where.
-bool search_signal(const State& st) { return st.search_state == 1 && st.squelch_closed == 0; }
+bool search_signal(const State& st) { return st.search_state == SearchState::searching && st.squelch_closed == 0; }
 bool report_search_stopped(Context& cx) {
   State& st = cx.st;
   show_status_banner(cx, stopped_banner);
-  if (st.search_stop_mode == 1) say(cx, "stop");
-  st.search_state = 2;
+  if (st.search_stop_mode == SearchStopMode::stop) say(cx, "stop");
+  st.search_state = SearchState::stopped;
   st.readback_attempts = 0;
-  st.meter_state = ask_frequency;
+  st.meter_state = MeterState::ask_frequency;
   return true;
 }
 
 // G: the signal that stopped the search is gone: it searches again.
-bool search_signal_gone(const State& st) { return st.search_state == 2 && st.squelch_closed == 1; }
+bool search_signal_gone(const State& st) { return st.search_state == SearchState::stopped && st.squelch_closed == 1; }
 bool report_search_active(Context& cx) {
   State& st = cx.st;
   move_to(cx, 270, 320);
   set_colour(cx, colour_green);
   // In the font left by the level display of this tick.
   print_text(cx, {"Search Mode Active"});
-  st.search_state = 1;
-  st.meter_state = idle;
+  st.search_state = SearchState::searching;
+  st.meter_state = MeterState::idle;
   return true;
 }
 
 // H: nothing to follow.
 bool always(const State&) { return true; }
 bool back_to_idle(Context& cx) {
-  cx.st.meter_state = idle;
+  cx.st.meter_state = MeterState::idle;
   return true;
 }
 
@@ -310,9 +308,9 @@ void read_back_search_stop(Context& cx) {
     // then stays stopped without a find and the keys are served again.
     if (st.readback_attempts >= readback_attempt_limit) {
       st.readback_attempts = 0;
-      st.meter_state = idle;
+      st.meter_state = MeterState::idle;
     } else {
-      st.meter_state = ask_frequency;
+      st.meter_state = MeterState::ask_frequency;
     }
     return;
   }
@@ -321,7 +319,7 @@ void read_back_search_stop(Context& cx) {
   st.frequency_text = strip_trailing_zeros(strip_leading_zeros(megahertz_text(digits)));
   show_frequency(cx);
   record_found(cx);
-  st.meter_state = idle;
+  st.meter_state = MeterState::idle;
 }
 
 // Uses the reply that the level reading left: the receiver's level report
@@ -333,8 +331,8 @@ void read_back_scan_stop(Context& cx) {
       // Too short to hold the frequency: resume the scan.
       send_byte_30(cx);
       st.reply_text = "";
-      st.receiver_scan_state = 1;
-      st.meter_state = idle;
+      st.receiver_scan_state = ReceiverScanState::started;
+      st.meter_state = MeterState::idle;
       return;
     }
     const std::string digits = frequency_digits(st.reply_text);
@@ -347,54 +345,56 @@ void read_back_scan_stop(Context& cx) {
     }
   }
   st.scan_resume_delay = scan_resume_cycles;
-  st.meter_state = idle;
+  st.meter_state = MeterState::idle;
 }
 
 // Until the first level poll, a receiver that has not answered has not yet
 // been asked anything it must answer: a key pressed during the greeting
 // waits for that poll instead of finding the receiver "never answered".
-bool before_first_level_poll(const State& st) { return st.connection_state == -1 && st.level_polled == 0; }
+bool before_first_level_poll(const State& st) {
+  return st.connection_state == ConnectionState::unanswered && st.level_polled == 0;
+}
 
 }  // namespace
 
 void poll_tick(Context& cx) {
   State& st = cx.st;
   switch (st.meter_state) {
-    case idle:
+    case MeterState::idle:
       // Keys come first: one queue entry per tick, and no level poll while
       // any wait, except that keys wait for the first level poll of a
       // receiver that has not answered yet.
       if (st.key_queue_length != 0 && !before_first_level_poll(st)) {
         dispatch_key(cx);
       } else {
-        st.meter_state = ask_level;
+        st.meter_state = MeterState::ask_level;
       }
       break;
-    case ask_level:
+    case MeterState::ask_level:
       st.command_text = "LM";
       send_command(cx);
-      st.meter_state = read_level;
+      st.meter_state = MeterState::read_level;
       break;
-    case read_level:
+    case MeterState::read_level:
       receive_reply(cx);
       st.level_polled = 1;
       // Without a reply the decisions run on the previous squelch reading.
       if (!st.reply_text.empty()) show_level(cx);
       follow_scans(cx);
       break;
-    case ask_frequency:
+    case MeterState::ask_frequency:
       st.command_text = "RX";
       send_command(cx);
       ++st.readback_attempts;
-      st.meter_state = read_frequency;
+      st.meter_state = MeterState::read_frequency;
       break;
-    case read_frequency:
+    case MeterState::read_frequency:
       read_back_search_stop(cx);
       break;
-    case hold:
-      st.meter_state = read_scan_stop;
+    case MeterState::hold:
+      st.meter_state = MeterState::read_scan_stop;
       break;
-    case read_scan_stop:
+    case MeterState::read_scan_stop:
       read_back_scan_stop(cx);
       break;
     default:
