@@ -12,6 +12,7 @@
 #include "commands/keys.h"
 #include "core/context.h"
 #include "link/protocol.h"
+#include "link/receiver.h"
 #include "link/serial.h"
 #include "panel/display.h"
 #include "scan/receiver_scan.h"
@@ -29,7 +30,6 @@ constexpr int key_x = 'X';
 constexpr int raw_reply_limit = 254;
 
 bool is_digit_key(int key) { return key == key::point || (key >= '0' && key <= '9'); }
-bool is_receiver_bank_letter(char c) { return c >= 'A' && c <= 'J'; }
 bool all_digits(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -91,7 +91,7 @@ bool load_bank_to_write(Context& cx) {
 void take_receiver_bank_letter(Context& cx) {
   State& st = cx.st;
   const char letter = static_cast<char>(st.last_key);
-  if (st.bank_number_text.size() != 2 || !all_digits(st.bank_number_text) || !is_receiver_bank_letter(letter) ||
+  if (st.bank_number_text.size() != 2 || !all_digits(st.bank_number_text) || !receiver::is_bank_letter(letter) ||
       !load_bank_to_write(cx)) {
     say(cx, "inv");
     st.entry_mode = entry::none;
@@ -99,7 +99,7 @@ void take_receiver_bank_letter(Context& cx) {
   }
   st.bank_number_text += std::string_view(&letter, 1);
   say(cx, std::string_view(&letter, 1));
-  st.command_text = cat("MQ", std::string_view(&letter, 1), "%%");
+  st.command_text = cat(receiver::command::bank_quick, std::string_view(&letter, 1), "%%");
   send_command(cx);
 }
 

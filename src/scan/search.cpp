@@ -3,6 +3,7 @@
 #include "banks/bank_file.h"
 #include "core/context.h"
 #include "link/protocol.h"
+#include "link/receiver.h"
 #include "panel/display.h"
 #include "tuning/frequency.h"
 #include "tuning/mode.h"
@@ -66,7 +67,7 @@ void start_search(Context& cx) {
   apply_mode(cx);
   say(cx, "act");
 
-  st.command_text = "VS";
+  st.command_text = receiver::command::search;
   send_command(cx);
 }
 

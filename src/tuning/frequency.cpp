@@ -7,6 +7,7 @@
 
 #include "core/context.h"
 #include "link/protocol.h"
+#include "link/receiver.h"
 #include "panel/display.h"
 #include "voice/voice.h"
 
@@ -138,7 +139,7 @@ std::string vfo_command(std::string_view prefix, std::string_view frequency) {
 
 std::string step_command(std::string_view step) {
   const std::int64_t whole_khz = truncate_to_int64(numeric_value(step));
-  std::string command = "ST";
+  std::string command(receiver::command::step);
   if (whole_khz < 100) command += "0";
   if (whole_khz < 10) command += "0";
   command += step;
@@ -204,14 +205,14 @@ void tune_vfo_a(Context& cx) {
   State& st = cx.st;
   // The command is built before frequency_text gains its ".0": a typed "145"
   // goes out as VA0145000000 and is then shown and spoken as 145.0.
-  st.command_text = vfo_command("VA", st.argument_text);
+  st.command_text = vfo_command(receiver::command::vfo_a, st.argument_text);
   if (position(st.frequency_text, ".") == 0) st.frequency_text = cat(st.argument_text, ".0");
   send_command(cx);
   show_frequency(cx);
 }
 
 void set_vfo_b(Context& cx) {
-  cx.st.command_text = vfo_command("VB", cx.st.argument_text);
+  cx.st.command_text = vfo_command(receiver::command::vfo_b, cx.st.argument_text);
   send_command(cx);
 }
 

@@ -6,6 +6,7 @@
 
 #include "banks/bank_file.h"
 #include "core/context.h"
+#include "link/receiver.h"
 #include "link/serial.h"
 #include "panel/display.h"
 #include "scan/search.h"
@@ -108,9 +109,9 @@ void open_receiver_port(Context& cx) {
   st.com_port = round_to_int(numeric_value(right(st.config_port_text, 1)));
   const double baud = numeric_value(st.config_baud_text);
   st.com_baud = round_to_int(baud);
-  st.com_data_bits = 8;
-  st.com_parity = 0;
-  st.com_stop_bits = 2;
+  st.com_data_bits = receiver::line_format.data_bits;
+  st.com_parity = receiver::line_format.parity;
+  st.com_stop_bits = receiver::line_format.stop_bits;
 
   close_port(cx, st.com_port);
   if (representable(baud)) open_port(cx, st.com_port, st.com_baud);

@@ -8,6 +8,7 @@
 #include "core/context.h"
 #include "core/start/connection.h"
 #include "link/protocol.h"
+#include "link/receiver.h"
 #include "link/serial.h"
 #include "panel/display.h"
 #include "panel/poll/events.h"
@@ -99,7 +100,7 @@ void shut_down(Context& cx, bool write_state_record) {
   State& st = cx.st;
   cx.io.events.stop_timer();
   if (st.debug_enabled == 1) close_text_file(st.debug_file);
-  st.command_text = "EX";
+  st.command_text = receiver::command::exit_remote;
   send_command(cx);
   close_port(cx, st.com_port);
 

@@ -10,6 +10,7 @@
 #include "commands/dispatch.h"
 #include "core/context.h"
 #include "link/protocol.h"
+#include "link/receiver.h"
 #include "panel/display.h"
 #include "scan/search.h"
 #include "tuning/frequency.h"
@@ -57,14 +58,6 @@ void show_status_banner(Context& cx, std::string_view banner) {
 
 // ------------------------------------------------------------ level display
 
-// The level digits of an "LM" or "LC" reply: characters 4 to 6, taken
-// literally. A minus sign among them counts as level 0.
-int level_from_reply(const Text& reply) {
-  const std::string digits = mid(reply, 4, 3);
-  if (digits.find('-') != std::string::npos) return 0;
-  return round_to_int(numeric_value(digits));
-}
-
 std::string level_bar(const State& st) {
   const int level = st.signal_level;
   std::string bar = left(st.meter_scale, level - 1);
@@ -82,8 +75,9 @@ void show_level(Context& cx) {
   set_colour(cx, colour_green);
   move_to(cx, 320, 30);
   st.squelch_closed = st.reply_text.size() >= 3 && st.reply_text[2] == '%' ? 1 : 0;
-  const bool level_report = st.reply_text.str().starts_with("LC");
-  if (st.reply_text.str().starts_with("LM") || level_report) st.signal_level = level_from_reply(st.reply_text);
+  const bool level_report = st.reply_text.str().starts_with(receiver::command::level_report);
+  if (st.reply_text.str().starts_with(receiver::command::level) || level_report)
+    st.signal_level = level_from_reply(st.reply_text);
   if (level_report) st.signal_level += 10;
   // Runs on every reply, so a reply with another tag divides the old value again.
   st.signal_level /= 12;
@@ -371,7 +365,7 @@ void poll_tick(Context& cx) {
       }
       break;
     case ask_level:
-      st.command_text = "LM";
+      st.command_text = receiver::command::level;
       send_command(cx);
       st.meter_state = read_level;
       break;
@@ -383,7 +377,7 @@ void poll_tick(Context& cx) {
       follow_scans(cx);
       break;
     case ask_frequency:
-      st.command_text = "RX";
+      st.command_text = receiver::command::read_frequency;
       send_command(cx);
       ++st.readback_attempts;
       st.meter_state = read_frequency;
