@@ -68,8 +68,8 @@ void run_raw_command(Context& cx) {
   read_port(cx, st.com_port, received, raw_reply_limit);
   st.reply_text = received;
   st.log_line += st.reply_text;
-  move_to(cx, 0, 0);
-  set_font(cx, "ARIEL", 10, 700);
+  move_to(cx, layout::origin);
+  set_font(cx, layout::log_line);
   set_colour(cx, colour_black);
   print_text(cx, {st.log_line, space_text(22)});
 }
@@ -106,15 +106,11 @@ void take_receiver_bank_letter(Context& cx) {
 // ------------------------------------------------------------ Enter
 
 void clear_lower_panel(Context& cx) {
-  set_font(cx, "Ariel", 70, 700);
-  move_to(cx, 150, 300);
-  print_text(cx, {space_text(40)});
-  move_to(cx, 0, 350);
-  print_text(cx, {space_text(80)});
-  move_to(cx, 300, 400);
-  print_text(cx, {space_text(40)});
-  move_to(cx, 300, 450);
-  print_text(cx, {space_text(40)});
+  set_font(cx, layout::blanking);
+  for (const layout::BlankRow& row : layout::lower_panel) {
+    move_to(cx, row.at);
+    print_text(cx, {space_text(row.blanks)});
+  }
 }
 
 // Enter ends a running search: its finds are saved and counted aloud.
@@ -257,8 +253,8 @@ void dispatch_key(Context& cx) {
     return;
   }
 
-  move_to(cx, 340, 370);
-  set_font(cx, "Ariel", 50, 700);
+  move_to(cx, layout::lower_line);
+  set_font(cx, layout::large);
   if (st.last_key == key::full_stop) st.last_key = key::point;
   const int key = st.last_key;
 

@@ -18,8 +18,6 @@ namespace {
 constexpr std::int64_t hz_per_mhz = 1'000'000;
 // The lowest frequency that has a text form: hz_to_frequency needs six digits.
 constexpr std::int64_t lowest_tunable_hz = 100'000;
-constexpr int frequency_x = 300;
-constexpr int frequency_y = 150;
 
 // ------------------------------------------------------------ digit routing
 
@@ -219,17 +217,17 @@ void set_vfo_b(Context& cx) {
 void show_frequency(Context& cx) {
   State& st = cx.st;
   st.argument_text = st.frequency_text;
-  set_font(cx, "Ariel", 50, 700);
-  move_to(cx, frequency_x, frequency_y);
+  set_font(cx, layout::large);
+  move_to(cx, layout::frequency);
   // Blank the old frequency in whatever colour is current.
   print_text(cx, {space_text(20), "\r\n"});
-  move_to(cx, frequency_x, frequency_y);
+  move_to(cx, layout::frequency);
   set_colour(cx, colour_blue);
   print_text(cx, {st.frequency_text, "\r\n"});
   const int shown = length(st.argument_text);
   if (shown < 8) print_text(cx, {left("0000", 8 - shown), space_text(30)});
   set_colour(cx, colour_black);
-  set_font(cx, "Ariel", 30, 700);
+  set_font(cx, layout::normal);
   st.limit_entry_fresh = 1;
 }
 

@@ -61,16 +61,16 @@ void select_mode(Context& cx, ModeMember member) {
   say(cx, row.clip);
   cx.st.command_text = row.command;
   send_command(cx);
-  if (member == ModeMember::cw) set_font(cx, "Aerial", 30, 700);
+  if (member == ModeMember::cw) set_font(cx, layout::after_mode);
 }
 
 void draw_mode_line(Context& cx) {
-  move_to(cx, 380, 80);
-  set_font(cx, "Ariel", 50, 700);
+  move_to(cx, layout::mode);
+  set_font(cx, layout::large);
   set_colour(cx, colour_black);
   print_text(cx, {cx.st.mode_text, "      ", "\r\n"});
   // Later prints without a font of their own use this one.
-  set_font(cx, "Aerial", 30, 700);
+  set_font(cx, layout::after_mode);
 }
 
 void apply_mode(Context& cx) {

@@ -123,8 +123,8 @@ void open_receiver_port(Context& cx) {
 
 void connection_start(Context& cx) {
   State& st = cx.st;
-  move_to(cx, 0, 0);
-  set_font(cx, "Ariel", 50, 700);
+  move_to(cx, layout::origin);
+  set_font(cx, layout::large);
 
   set_initial_values(st);
   remove_leftover_saves();
@@ -146,8 +146,8 @@ void connection_start(Context& cx) {
   st.attenuator_on = 1;
   toggle_attenuator(cx);
 
-  move_to(cx, 380, 80);
-  set_font(cx, "Ariel", 50, 700);
+  move_to(cx, layout::mode);
+  set_font(cx, layout::large);
   set_colour(cx, colour_black);
   print_text(cx, {st.mode_text, "      "});
 }

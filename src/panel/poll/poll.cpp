@@ -42,11 +42,11 @@ constexpr int scan_resume_cycles = 7;
 constexpr std::string_view scanning_banner = "      *** SCANNING ***  ";
 constexpr std::string_view stopped_banner = "      *** STOPPED ***  ";
 
-void use_banner_font(Context& cx) { set_font(cx, "Ariel", 30, 700); }
+void use_banner_font(Context& cx) { set_font(cx, layout::normal); }
 
 // Positions, font and colour of the scan status line, ready for a print.
 void prepare_status_line(Context& cx) {
-  move_to(cx, 270, 320);
+  move_to(cx, layout::status);
   use_banner_font(cx);
   set_colour(cx, colour_red);
 }
@@ -73,7 +73,7 @@ void show_level(Context& cx) {
   State& st = cx.st;
   st.command_text = "";
   set_colour(cx, colour_green);
-  move_to(cx, 320, 30);
+  move_to(cx, layout::level_meter);
   st.squelch_closed = st.reply_text.size() >= 3 && st.reply_text[2] == '%' ? 1 : 0;
   const bool level_report = st.reply_text.str().starts_with(receiver::command::level_report);
   if (st.reply_text.str().starts_with(receiver::command::level) || level_report)
@@ -134,7 +134,7 @@ bool report_receiver_scanning(Context& cx) {
 bool bank_scan_quiet(const State& st) { return st.bank_scan_state >= 2 && st.squelch_closed == 1; }
 bool step_bank_scan(Context& cx) {
   State& st = cx.st;
-  move_to(cx, 340, 370);
+  move_to(cx, layout::lower_line);
   use_banner_font(cx);
   set_colour(cx, colour_green);
   print_text(cx, {space_text(39)});
@@ -183,7 +183,7 @@ bool halt_bank_scan(Context& cx) {
   if (st.bank_scan_state < 4) {
     print_text(cx, {stopped_banner});
     if (st.scan_voice_enabled == 1) say(cx, "stop");
-    move_to(cx, 340, 370);
+    move_to(cx, layout::lower_line);
     use_banner_font(cx);
     set_colour(cx, colour_green);
     const int label_cell = last_tuned_cell(cx) + 1;
@@ -227,7 +227,7 @@ bool report_search_stopped(Context& cx) {
 bool search_signal_gone(const State& st) { return st.search_state == 2 && st.squelch_closed == 1; }
 bool report_search_active(Context& cx) {
   State& st = cx.st;
-  move_to(cx, 270, 320);
+  move_to(cx, layout::status);
   set_colour(cx, colour_green);
   // In the font left by the level display of this tick.
   print_text(cx, {"Search Mode Active"});
