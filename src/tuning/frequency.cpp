@@ -238,21 +238,21 @@ void send_step(Context& cx) {
 
 // ------------------------------------------------------------ hertz
 
-void frequency_to_hz(Context& cx) {
-  State& st = cx.st;
-  const std::string_view text = st.argument_text;
-  if (auto hz = hz_of_text(text)) {
-    st.frequency_hz = *hz;
-    return;
-  }
+std::int64_t hz_of_frequency(std::string_view text) {
+  if (auto hz = hz_of_text(text)) return *hz;
   // Out of range: saturate toward the sign of the text's value.
-  st.frequency_hz = numeric_value(text) < 0 ? Limits::min() : Limits::max();
+  return numeric_value(text) < 0 ? Limits::min() : Limits::max();
 }
 
-void hz_to_frequency(Context& cx) { cx.st.argument_text = text_of_hz(cx.st.frequency_hz); }
+std::string frequency_of_hz(std::int64_t hz) { return text_of_hz(hz); }
 
-std::int64_t step_offset_hz(Context& cx) {
-  const std::string_view step = cx.st.step_text;
+void frequency_to_hz(Context& cx) { cx.st.frequency_hz = hz_of_frequency(cx.st.argument_text); }
+
+void hz_to_frequency(Context& cx) { cx.st.argument_text = frequency_of_hz(cx.st.frequency_hz); }
+
+std::int64_t step_offset_hz(Context& cx) { return step_offset_hz(cx.st.step_text); }
+
+std::int64_t step_offset_hz(std::string_view step) {
   const int point = position(step, ".");
   std::int64_t offset = 0;
   if (point == 0) {
