@@ -34,7 +34,7 @@ inline constexpr std::string_view level_report = "LC";    // then 1: report the 
 inline constexpr std::string_view read_frequency = "RX";  // ask for the tuned frequency
 inline constexpr std::string_view search = "VS";          // start the VFO search
 inline constexpr std::string_view bank_list = "MA";       // then a bank letter: list its channels
-inline constexpr std::string_view bank_scan = "MS";       // then a bank letter, or alone to resume
+inline constexpr std::string_view scan = "MS";            // then a bank letter, or alone to resume
 inline constexpr std::string_view channel_read = "MR";    // alone: the channel scanned; with one: recall it
 inline constexpr std::string_view channel_pass = "MP";    // then 1 (pass) or 0 (scan again)
 inline constexpr std::string_view bank_quick = "MQ";      // then a bank letter and "%%"
@@ -52,8 +52,9 @@ inline constexpr std::string_view label = " TM";
 
 // ------------------------------------------------------------ modes
 
-// The receiver's mode commands with the panel's name of each mode. Digits 0 to
-// 5 follow "MD"; automatic mode has no digit and switches "AU" on instead.
+// The receiver's mode commands with the panel's name of each mode, indexed by
+// the digit that follows "MD"; automatic mode has no digit and switches "AU"
+// on instead.
 struct ModeCode {
   std::string_view name;     // the panel's mode text
   std::string_view command;  // what selects the mode

@@ -103,7 +103,7 @@ void start_receiver_scan(Context& cx) {
   st.scan_just_started = 1;
   short_pause(cx);
   st.scanned_bank_text = bank;
-  const std::string start = cat(receiver::command::bank_scan, bank);
+  const std::string start = cat(receiver::command::scan, bank);
   send_text(cx, start);
   short_pause(cx);
   send_text(cx, start);
@@ -134,7 +134,7 @@ void pass_channel(Context& cx) {
   short_pause(cx);
   send_text(cx, cat(receiver::command::channel_pass, "1"));
   short_pause(cx);
-  send_text(cx, receiver::command::bank_scan);
+  send_text(cx, receiver::command::scan);
 }
 
 void exit_scan(Context& cx) {
