@@ -1,23 +1,23 @@
-// The frequency and step conversions on arbitrary texts.
+// The frequency and step conversions on arbitrary texts, and tuning by an
+// offset from such a text.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "fuzz_support.h"
+#include "link/receiver.h"
 #include "tuning/frequency.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace talvaro;
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  (void)vfo_command(receiver::command::vfo_a, text);
+  (void)step_command(text);
+  (void)frequency_of_hz(hz_of_frequency(text));
+  (void)step_offset_hz(text);
+
   auto& bench = fuzzing::bench();
   State& st = bench.st;
-  const std::string text(reinterpret_cast<const char*>(data), size);
-  (void)vfo_command("VA", text);
-  (void)step_command(text);
-  st.argument_text = text;
-  frequency_to_hz(*bench.cx);
-  hz_to_frequency(*bench.cx);
-  st.step_text = text;
-  (void)step_offset_hz(*bench.cx);
   st.frequency_text = text;
   tune_by_offset(*bench.cx, 1000);
   tune_by_offset(*bench.cx, -12500);

@@ -1,27 +1,28 @@
-// Reply trimming on arbitrary bytes from the receiver, including after an
-// "MA" listing command.
+// Reply trimming and the level of a reply on arbitrary bytes from the
+// receiver, with and without a listing command before them.
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
-#include "fuzz_support.h"
 #include "link/protocol.h"
-#include "link/serial.h"
+#include "link/receiver.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace talvaro;
-  auto& bench = fuzzing::bench();
-  State& st = bench.st;
-  if (st.com_port != 1) {
-    st.com_port = 1;
-    open_port(*bench.cx, 1, 9600);
+  const std::string_view received(reinterpret_cast<const char*>(data), size);
+  for (const bool after_listing : {false, true}) {
+    const TrimmedReply trimmed = trim_reply(received, after_listing);
+    // What is kept starts at a known tag and is no longer than that tag keeps.
+    if (trimmed.kept.empty()) continue;
+    bool tagged = false;
+    for (const receiver::ReplyTag& row : receiver::reply_tags) {
+      if (row.keep > 0 && trimmed.kept.starts_with(row.tag) &&
+          trimmed.kept.size() <= static_cast<std::size_t>(row.keep)) {
+        tagged = true;
+      }
+    }
+    if (!tagged) __builtin_trap();
   }
-  bench.serial.line->incoming.assign(reinterpret_cast<const char*>(data), size);
-  st.command_text = (size > 0 && data[0] % 2 == 0) ? "MAA\r" : "LM\r";
-  st.status_text = ">";
-  for (int i = 0; i < 64 && !bench.serial.line->incoming.empty(); ++i) {
-    receive_reply(*bench.cx);
-    if (st.reply_text.size() > Text::capacity) __builtin_trap();
-  }
-  bench.serial.line->written.clear();
+  (void)level_from_reply(received);
   return 0;
 }

@@ -70,8 +70,8 @@ void say_saved(Context& cx, bool saved) { say(cx, saved ? "ok" : "inv"); }
 
 // The label line under the frequency, in green.
 void select_label_line(Context& cx) {
-  move_to(cx, 300, 370);
-  set_font(cx, "Ariel", 30, 700);
+  move_to(cx, layout::bank_label);
+  set_font(cx, layout::normal);
   set_colour(cx, colour_green);
 }
 

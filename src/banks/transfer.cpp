@@ -12,6 +12,7 @@
 #include "core/context.h"
 #include "core/text.h"
 #include "link/protocol.h"
+#include "link/receiver.h"
 #include "link/serial.h"
 #include "voice/voice.h"
 
@@ -19,29 +20,12 @@ namespace talvaro {
 
 namespace {
 
-struct ModeCode {
-  std::string_view mode_line;
-  std::string_view field;  // what follows the step field of a channel record
-};
-
-// The bank's mode line, compared as an exact text. "CW " is what the mode
-// keys store; automatic mode has no "MD" code and switches "AU" on instead.
-constexpr std::array<ModeCode, 8> mode_codes = {{
-    {"WFM", " MD0"},
-    {"FM", " MD1"},
-    {"AM", " MD2"},
-    {"USB", " MD3"},
-    {"LSB", " MD4"},
-    {"CW", " MD5"},
-    {"CW ", " MD5"},
-    {"AUT", " AU1"},
-}};
-
-std::string_view mode_field(std::string_view mode_line) {
-  for (const auto& row : mode_codes) {
-    if (row.mode_line == mode_line) return row.field;
-  }
-  return " MD";
+// The mode field of a channel record for the bank's mode line, compared as an
+// exact text ("CW " is what the mode keys store, "CW" is taken too); a line
+// that is no mode gets the bare mode tag.
+std::string mode_field(std::string_view mode_line) {
+  const auto command = receiver::mode_command(mode_line);
+  return cat(" ", command ? *command : receiver::mode_prefix);
 }
 
 // Ten digits of hertz from a frequency text in MHz: the whole-MHz part
@@ -122,20 +106,20 @@ class SilenceBudget {
 // receiver's silence has used up the check's time.
 std::optional<std::string> query_bank_size(Context& cx, std::string_view letter, SilenceBudget& silence) {
   State& st = cx.st;
-  send_text(cx, cat("MW", letter));
+  send_text(cx, cat(receiver::command::bank_size, letter));
   short_pause(cx);
   int waited = 1;
   receive_reply(cx);
-  while (position(st.reply_text, "MW") == 0) {
+  while (position(st.reply_text, receiver::command::bank_size) == 0) {
     // The pauses before a receive that brought no answer were silence.
     if (!silence.endure(waited)) return std::nullopt;
     short_pause(cx);
-    send_text(cx, cat("MW", letter));
+    send_text(cx, cat(receiver::command::bank_size, letter));
     short_pause(cx);
     waited = 2;
     receive_reply(cx);
   }
-  const int p = position(st.reply_text, "MW");
+  const int p = position(st.reply_text, receiver::command::bank_size);
   return mid(st.reply_text, p + 5, 2);
 }
 
@@ -146,7 +130,7 @@ bool resize_receiver_bank(Context& cx, char letter, SilenceBudget& silence) {
   const std::string name(1, letter);
   short_pause(cx);
   say(cx, name);
-  send_text(cx, cat("MW", name, "90"));
+  send_text(cx, cat(receiver::command::bank_size, name, receiver::bank_size_text));
   short_pause(cx);
   if (receive_if_waiting(cx)) return true;
   if (!silence.endure(1)) return false;
@@ -181,8 +165,8 @@ std::string channel_record(std::string_view bank_letter, int channel, std::strin
   if (number.size() == 1) number.insert(0, "0");
   std::string text = left(label, 12);
   text.resize(12, ' ');
-  return cat("MX", bank_letter, number, " RF", frequency_field(frequency), " ST012500", mode_field(mode_line), " TM",
-             text);
+  return cat(receiver::command::channel_write, bank_letter, number, receiver::field::frequency,
+             frequency_field(frequency), receiver::field::step, mode_field(mode_line), receiver::field::label, text);
 }
 
 void write_bank_to_receiver(Context& cx) {
@@ -209,7 +193,7 @@ void write_bank_to_receiver(Context& cx) {
       say(cx, "inv");  // a frequency that cannot be sent: the channel stays as it is
     }
     // The receiver bank holds channels 00 to 90.
-    if (channel > 89) break;
+    if (channel >= receiver::last_channel) break;
     if (i % 11 == 0) say(cx, "beep");
   }
   say(cx, "ok");
@@ -220,9 +204,9 @@ void check_receiver_banks(Context& cx) {
   // One time limit for all ten letters: a receiver that keeps the check
   // waiting is given up after about the same time, however many letters.
   SilenceBudget silence(cx);
-  for (char letter = 'A'; letter <= 'J'; ++letter) {
+  for (char letter = receiver::first_bank; letter <= receiver::last_bank; ++letter) {
     const auto size = query_bank_size(cx, std::string(1, letter), silence);
-    if (!size || (*size != "90" && !resize_receiver_bank(cx, letter, silence))) {
+    if (!size || (*size != receiver::bank_size_text && !resize_receiver_bank(cx, letter, silence))) {
       say(cx, "inv");
       return;
     }

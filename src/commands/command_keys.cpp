@@ -9,6 +9,7 @@
 #include "banks/transfer.h"
 #include "commands/keys.h"
 #include "core/context.h"
+#include "link/receiver.h"
 #include "scan/bank_scan.h"
 #include "scan/receiver_scan.h"
 #include "scan/search.h"
@@ -210,7 +211,8 @@ constexpr std::array early_rows{
 // Every other key that is not Enter.
 constexpr std::array command_rows{
     // A receiver bank scan is pending: only a bank letter A to J is taken.
-    CommandRow{from_to<'A', 'J'>, receiver_scan_pending, choose_receiver_bank, Then::end},
+    CommandRow{from_to<receiver::first_bank, receiver::last_bank>, receiver_scan_pending, choose_receiver_bank,
+               Then::end},
     CommandRow{any_key, receiver_scan_pending, drop_receiver_scan, Then::end},
     // A limit or step entry is dropped by any command key.
     CommandRow{any_key, setting_pending, drop_setting, Then::go_on},

@@ -12,6 +12,7 @@
 #include "commands/keys.h"
 #include "core/context.h"
 #include "link/protocol.h"
+#include "link/receiver.h"
 #include "link/serial.h"
 #include "panel/display.h"
 #include "scan/receiver_scan.h"
@@ -29,7 +30,6 @@ constexpr int key_x = 'X';
 constexpr int raw_reply_limit = 254;
 
 bool is_digit_key(int key) { return key == key::point || (key >= '0' && key <= '9'); }
-bool is_receiver_bank_letter(char c) { return c >= 'A' && c <= 'J'; }
 bool all_digits(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -68,8 +68,8 @@ void run_raw_command(Context& cx) {
   read_port(cx, st.com_port, received, raw_reply_limit);
   st.reply_text = received;
   st.log_line += st.reply_text;
-  move_to(cx, 0, 0);
-  set_font(cx, "ARIEL", 10, 700);
+  move_to(cx, layout::origin);
+  set_font(cx, layout::log_line);
   set_colour(cx, colour_black);
   print_text(cx, {st.log_line, space_text(22)});
 }
@@ -91,7 +91,7 @@ bool load_bank_to_write(Context& cx) {
 void take_receiver_bank_letter(Context& cx) {
   State& st = cx.st;
   const char letter = static_cast<char>(st.last_key);
-  if (st.bank_number_text.size() != 2 || !all_digits(st.bank_number_text) || !is_receiver_bank_letter(letter) ||
+  if (st.bank_number_text.size() != 2 || !all_digits(st.bank_number_text) || !receiver::is_bank_letter(letter) ||
       !load_bank_to_write(cx)) {
     say(cx, "inv");
     st.entry_mode = EntryMode::none;
@@ -99,22 +99,18 @@ void take_receiver_bank_letter(Context& cx) {
   }
   st.bank_number_text += std::string_view(&letter, 1);
   say(cx, std::string_view(&letter, 1));
-  st.command_text = cat("MQ", std::string_view(&letter, 1), "%%");
+  st.command_text = cat(receiver::command::bank_quick, std::string_view(&letter, 1), "%%");
   send_command(cx);
 }
 
 // ------------------------------------------------------------ Enter
 
 void clear_lower_panel(Context& cx) {
-  set_font(cx, "Ariel", 70, 700);
-  move_to(cx, 150, 300);
-  print_text(cx, {space_text(40)});
-  move_to(cx, 0, 350);
-  print_text(cx, {space_text(80)});
-  move_to(cx, 300, 400);
-  print_text(cx, {space_text(40)});
-  move_to(cx, 300, 450);
-  print_text(cx, {space_text(40)});
+  set_font(cx, layout::blanking);
+  for (const layout::BlankRow& row : layout::lower_panel) {
+    move_to(cx, row.at);
+    print_text(cx, {space_text(row.blanks)});
+  }
 }
 
 // Enter ends a running search: its finds are saved and counted aloud.
@@ -257,8 +253,8 @@ void dispatch_key(Context& cx) {
     return;
   }
 
-  move_to(cx, 340, 370);
-  set_font(cx, "Ariel", 50, 700);
+  move_to(cx, layout::lower_line);
+  set_font(cx, layout::large);
   if (st.last_key == key::full_stop) st.last_key = key::point;
   const int key = st.last_key;
 

@@ -1,8 +1,9 @@
 #include "link/protocol.h"
 
-#include <array>
+#include <string>
 
 #include "core/context.h"
+#include "link/receiver.h"
 #include "link/serial.h"
 #include "voice/voice.h"
 
@@ -14,23 +15,28 @@ namespace {
 // silently dropped; the rest waits in the port for the next read.
 constexpr int max_read = static_cast<int>(Text::capacity);
 
-// The receiver's reply tags, in the order they are looked for, with the number
-// of characters kept from the tag on. The row with keep 0 is not a tag: after
-// an "MA" listing command the whole reply is logged, then the search goes on.
-struct ReplyTag {
-  std::string_view tag;
-  int keep;
-};
-constexpr std::array<ReplyTag, 6> reply_tags{{
-    {"LC", 30},
-    {"MW", 13},
-    {"MA", 0},
-    {"MX", 60},
-    {"VS", 18},
-    {"LM", 6},
-}};
-
 }  // namespace
+
+TrimmedReply trim_reply(std::string_view received, bool after_listing) {
+  TrimmedReply trimmed;
+  for (const receiver::ReplyTag& row : receiver::reply_tags) {
+    if (row.keep == 0) {
+      if (after_listing) trimmed.listing_logged = true;
+      continue;
+    }
+    const int at = position(received, row.tag);
+    if (at == 0) continue;
+    trimmed.kept = mid(received, at, row.keep);
+    return trimmed;
+  }
+  return trimmed;
+}
+
+int level_from_reply(std::string_view reply) {
+  const std::string digits = mid(reply, 4, 3);
+  if (digits.find('-') != std::string::npos) return 0;
+  return round_to_int(numeric_value(digits));
+}
 
 void write_debug_line(Context& cx, std::string_view line) {
   if (cx.st.debug_enabled != 1) return;
@@ -59,19 +65,10 @@ void receive_reply(Context& cx) {
   read_port(cx, st.com_port, received, max_read);
   st.reply_text = received;
 
-  for (const ReplyTag& row : reply_tags) {
-    if (row.keep == 0) {
-      // The command still holds the last command sent (with its CR).
-      if (left(st.command_text, 2) == "MA") log_reply(cx);
-      continue;
-    }
-    const int at = position(received, row.tag);
-    if (at == 0) continue;
-    st.reply_text = mid(received, at, row.keep);
-    log_reply(cx);
-    return;
-  }
-  st.reply_text = "";
+  const TrimmedReply trimmed = trim_reply(received, left(st.command_text, 2) == receiver::command::bank_list);
+  if (trimmed.listing_logged) log_reply(cx);
+  st.reply_text = trimmed.kept;
+  if (!trimmed.kept.empty()) log_reply(cx);
 }
 
 void log_reply(Context& cx) {

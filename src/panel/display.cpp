@@ -9,6 +9,10 @@ void move_to(Context& cx, int x, int y) {
   cx.text_state.y = y;
 }
 
+void move_to(Context& cx, layout::Point at) { move_to(cx, at.x, at.y); }
+
+void set_font(Context& cx, const layout::Font& font) { set_font(cx, font.face, font.points, font.weight); }
+
 void set_font(Context& cx, std::string_view face, int points, int weight) {
   // The platform's font creation uses at most 31 characters of the face name.
   cx.text_state.font = FontSpec{std::string(face.substr(0, 31)), points, weight};

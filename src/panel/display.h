@@ -9,6 +9,7 @@
 
 #include "core/text.h"
 #include "core/text_state.h"
+#include "panel/layout.h"
 
 namespace talvaro {
 
@@ -26,7 +27,9 @@ struct PrintItem {
 };
 
 void move_to(Context& cx, int x, int y);
+void move_to(Context& cx, layout::Point at);
 void set_font(Context& cx, std::string_view face, int points, int weight);
+void set_font(Context& cx, const layout::Font& font);
 void set_colour(Context& cx, int rgb);
 // Joins the items, drops one trailing LF (and a CR before it), draws the rest
 // at the current position and leaves the position at its right end. An empty

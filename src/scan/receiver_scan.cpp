@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 #include "core/context.h"
 #include "core/text.h"
 #include "link/protocol.h"
+#include "link/receiver.h"
 #include "panel/display.h"
 #include "tuning/frequency.h"
 #include "tuning/mode.h"
@@ -18,13 +20,14 @@ namespace talvaro {
 
 namespace {
 
-// Mode names by the receiver's mode digit 0 to 5.
-constexpr std::array<std::string_view, 6> scan_modes = {"WFM", "FM", "AM", "USB", "LSB", "CW"};
 // Replies read while the receiver lists the bank.
 constexpr int listing_passes = 7;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_bank_letter(char c) { return (c >= 'A' && c <= 'J') || (c >= 'a' && c <= 'j'); }
+// A listing may name the bank in either case.
+bool is_bank_letter(char c) {
+  return receiver::is_bank_letter(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+}
 
 void send_text(Context& cx, std::string_view command) {
   cx.st.command_text = command;
@@ -35,7 +38,7 @@ void send_text(Context& cx, std::string_view command) {
 // (leading zeros dropped); anything shorter is not a frequency.
 void show_listed_frequency(Context& cx) {
   State& st = cx.st;
-  const int p = position(st.reply_text, "RF");
+  const int p = position(st.reply_text, receiver::frequency_tag);
   if (p == 0) return;
   const std::string digits = mid(st.reply_text, p + 2, 10);
   if (digits.size() != 10 || !std::all_of(digits.begin(), digits.end(), is_digit)) return;
@@ -47,7 +50,7 @@ void show_listed_frequency(Context& cx) {
 
 // The bank letter and two digits after the first "MX" of the reply, or "".
 std::string passed_channel(const Text& reply) {
-  const int p = position(reply, "MX");
+  const int p = position(reply, receiver::command::channel_write);
   if (p == 0) return {};
   const std::string channel = mid(reply, p + 2, 3);
   if (channel.size() != 3 || !is_bank_letter(channel[0]) || !is_digit(channel[1]) || !is_digit(channel[2])) return {};
@@ -59,26 +62,28 @@ std::string passed_channel(const Text& reply) {
 void start_receiver_scan(Context& cx) {
   State& st = cx.st;
   const Text& bank = st.bank_number_text;
-  if (!(bank.empty() || (bank.size() == 1 && bank[0] >= 'A' && bank[0] <= 'J'))) {
+  if (!(bank.empty() || (bank.size() == 1 && receiver::is_bank_letter(bank[0])))) {
     // The pending scan stays: a letter typed next replaces the argument.
     say(cx, "inv");
     return;
   }
   st.scan_resume_delay = 0;
-  send_text(cx, "LC1");
+  send_text(cx, cat(receiver::command::level_report, "1"));
   short_pause(cx);
-  send_text(cx, cat("MA", bank));
+  send_text(cx, cat(receiver::command::bank_list, bank));
 
   // The listing shows the bank's modes; the most frequent becomes mode_text.
-  std::array<int, scan_modes.size()> counts{};
+  std::array<int, receiver::mode_digits.size()> counts{};
   for (int pass = 1; pass <= listing_passes; ++pass) {
     short_pause(cx);
     receive_reply(cx);
     if (pass == 2) show_listed_frequency(cx);
-    const int p = position(st.reply_text, "MD");
+    const int p = position(st.reply_text, receiver::mode_tag);
     if (p > 0) {
       const std::string digit = mid(st.reply_text, p + 2, 1);
-      if (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '5') ++counts[static_cast<std::size_t>(digit[0] - '0')];
+      if (digit.size() == 1 && digit[0] >= '0' && static_cast<std::size_t>(digit[0] - '0') < counts.size()) {
+        ++counts[static_cast<std::size_t>(digit[0] - '0')];
+      }
     }
   }
   std::size_t best = 0;
@@ -86,9 +91,9 @@ void start_receiver_scan(Context& cx) {
     if (counts[d] > counts[best]) best = d;
   }
   // With no mode counted at all the current mode stays.
-  if (counts[best] > 0) st.mode_text = scan_modes[best];
-  move_to(cx, 380, 80);
-  set_font(cx, "Ariel", 50, 700);
+  if (counts[best] > 0) st.mode_text = receiver::mode_digits[best].name;
+  move_to(cx, layout::mode);
+  set_font(cx, layout::large);
   set_colour(cx, colour_black);
   print_text(cx, {st.mode_text, space_text(6)});
   // The mode keys' texts "CW " and "AUT" are spoken by the clips of their modes.
@@ -98,7 +103,7 @@ void start_receiver_scan(Context& cx) {
   st.scan_just_started = 1;
   short_pause(cx);
   st.scanned_bank_text = bank;
-  const std::string start = cat("MS", bank);
+  const std::string start = cat(receiver::command::scan, bank);
   send_text(cx, start);
   short_pause(cx);
   send_text(cx, start);
@@ -115,7 +120,7 @@ void pass_channel(Context& cx) {
     return;
   }
   say(cx, "pass");
-  send_text(cx, "MR");
+  send_text(cx, receiver::command::channel_read);
   short_pause(cx);
   receive_reply(cx);
   const std::string channel = passed_channel(st.reply_text);
@@ -127,9 +132,9 @@ void pass_channel(Context& cx) {
   st.pass_list[static_cast<std::size_t>(st.pass_list_count)] = channel;
   ++st.pass_list_count;
   short_pause(cx);
-  send_text(cx, "MP1");
+  send_text(cx, cat(receiver::command::channel_pass, "1"));
   short_pause(cx);
-  send_text(cx, "MS");
+  send_text(cx, receiver::command::scan);
 }
 
 void exit_scan(Context& cx) {
@@ -140,9 +145,9 @@ void exit_scan(Context& cx) {
   // Passed channels go back into the receiver's scan.
   const int passed = std::min(st.pass_list_count, pass_list_size);
   for (int i = 1; i < passed; ++i) {
-    send_text(cx, cat("MR", st.pass_list[static_cast<std::size_t>(i)]));
+    send_text(cx, cat(receiver::command::channel_read, st.pass_list[static_cast<std::size_t>(i)]));
     short_pause(cx);
-    send_text(cx, "MP0");
+    send_text(cx, cat(receiver::command::channel_pass, "0"));
     short_pause(cx);
   }
   st.pass_list_count = 1;

@@ -3,6 +3,7 @@
 #include "banks/bank_file.h"
 #include "core/context.h"
 #include "link/protocol.h"
+#include "link/receiver.h"
 #include "panel/display.h"
 #include "tuning/frequency.h"
 #include "tuning/mode.h"
@@ -31,8 +32,8 @@ void start_search(Context& cx) {
   st.bank_file_name = search_bank_file;
 
   set_colour(cx, colour_green);
-  set_font(cx, "Ariel", 30, 700);
-  move_to(cx, 290, 320);
+  set_font(cx, layout::normal);
+  move_to(cx, layout::search_active);
   print_text(cx, {"Search Mode Active"});
   say(cx, "srch");
 
@@ -58,15 +59,15 @@ void start_search(Context& cx) {
   short_pause(cx);
   send_step(cx);
 
-  move_to(cx, 340, 370);
-  set_font(cx, "Ariel", 50, 700);
+  move_to(cx, layout::lower_line);
+  set_font(cx, layout::large);
   print_text(cx, {st.search_low_text, "/", st.search_high_text});
 
   short_pause(cx);
   apply_mode(cx);
   say(cx, "act");
 
-  st.command_text = "VS";
+  st.command_text = receiver::command::search;
   send_command(cx);
 }
 
@@ -89,11 +90,11 @@ void record_found(Context& cx) {
       st.bank_table[static_cast<std::size_t>(i + 2)] = end_marker;
       ++st.found_count;
       if (st.search_stop_mode == SearchStopMode::cont) {
-        move_to(cx, 20, 400);
-        set_font(cx, "Ariel", 30, 700);
+        move_to(cx, layout::found_label);
+        set_font(cx, layout::normal);
         set_colour(cx, colour_red);
         print_text(cx, {"Found"});
-        move_to(cx, 750, 400);
+        move_to(cx, layout::found_count);
         print_text(cx, {st.found_count});
         set_colour(cx, colour_black);
         speak_count(cx, st.found_count);
@@ -113,15 +114,15 @@ void toggle_stop_mode(Context& cx) {
 
 void show_search_settings(Context& cx) {
   const State& st = cx.st;
-  set_font(cx, "Ariel", 30, 700);
-  move_to(cx, 80, 250);
+  set_font(cx, layout::normal);
+  move_to(cx, layout::search_low);
   set_colour(cx, colour_black);
   print_text(cx, {st.search_low_text, space_text(10)});
-  move_to(cx, 300, 250);
+  move_to(cx, layout::step);
   print_text(cx, {st.step_text, space_text(9)});
-  move_to(cx, 500, 250);
+  move_to(cx, layout::stop_mode);
   print_text(cx, {st.search_stop_mode == SearchStopMode::stop ? "STOP" : "CONT"});
-  move_to(cx, 750, 250);
+  move_to(cx, layout::search_high);
   print_text(cx, {st.search_high_text, space_text(8)});
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/context.h"
 #include "link/protocol.h"
+#include "link/receiver.h"
 #include "panel/display.h"
 #include "voice/voice.h"
 
@@ -17,8 +18,6 @@ namespace {
 constexpr std::int64_t hz_per_mhz = 1'000'000;
 // The lowest frequency that has a text form: hz_to_frequency needs six digits.
 constexpr std::int64_t lowest_tunable_hz = 100'000;
-constexpr int frequency_x = 300;
-constexpr int frequency_y = 150;
 
 // ------------------------------------------------------------ digit routing
 
@@ -138,7 +137,7 @@ std::string vfo_command(std::string_view prefix, std::string_view frequency) {
 
 std::string step_command(std::string_view step) {
   const std::int64_t whole_khz = truncate_to_int64(numeric_value(step));
-  std::string command = "ST";
+  std::string command(receiver::command::step);
   if (whole_khz < 100) command += "0";
   if (whole_khz < 10) command += "0";
   command += step;
@@ -204,31 +203,31 @@ void tune_vfo_a(Context& cx) {
   State& st = cx.st;
   // The command is built before frequency_text gains its ".0": a typed "145"
   // goes out as VA0145000000 and is then shown and spoken as 145.0.
-  st.command_text = vfo_command("VA", st.argument_text);
+  st.command_text = vfo_command(receiver::command::vfo_a, st.argument_text);
   if (position(st.frequency_text, ".") == 0) st.frequency_text = cat(st.argument_text, ".0");
   send_command(cx);
   show_frequency(cx);
 }
 
 void set_vfo_b(Context& cx) {
-  cx.st.command_text = vfo_command("VB", cx.st.argument_text);
+  cx.st.command_text = vfo_command(receiver::command::vfo_b, cx.st.argument_text);
   send_command(cx);
 }
 
 void show_frequency(Context& cx) {
   State& st = cx.st;
   st.argument_text = st.frequency_text;
-  set_font(cx, "Ariel", 50, 700);
-  move_to(cx, frequency_x, frequency_y);
+  set_font(cx, layout::large);
+  move_to(cx, layout::frequency);
   // Blank the old frequency in whatever colour is current.
   print_text(cx, {space_text(20), "\r\n"});
-  move_to(cx, frequency_x, frequency_y);
+  move_to(cx, layout::frequency);
   set_colour(cx, colour_blue);
   print_text(cx, {st.frequency_text, "\r\n"});
   const int shown = length(st.argument_text);
   if (shown < 8) print_text(cx, {left("0000", 8 - shown), space_text(30)});
   set_colour(cx, colour_black);
-  set_font(cx, "Ariel", 30, 700);
+  set_font(cx, layout::normal);
   st.limit_entry_fresh = 1;
 }
 
@@ -239,21 +238,21 @@ void send_step(Context& cx) {
 
 // ------------------------------------------------------------ hertz
 
-void frequency_to_hz(Context& cx) {
-  State& st = cx.st;
-  const std::string_view text = st.argument_text;
-  if (auto hz = hz_of_text(text)) {
-    st.frequency_hz = *hz;
-    return;
-  }
+std::int64_t hz_of_frequency(std::string_view text) {
+  if (auto hz = hz_of_text(text)) return *hz;
   // Out of range: saturate toward the sign of the text's value.
-  st.frequency_hz = numeric_value(text) < 0 ? Limits::min() : Limits::max();
+  return numeric_value(text) < 0 ? Limits::min() : Limits::max();
 }
 
-void hz_to_frequency(Context& cx) { cx.st.argument_text = text_of_hz(cx.st.frequency_hz); }
+std::string frequency_of_hz(std::int64_t hz) { return text_of_hz(hz); }
 
-std::int64_t step_offset_hz(Context& cx) {
-  const std::string_view step = cx.st.step_text;
+void frequency_to_hz(Context& cx) { cx.st.frequency_hz = hz_of_frequency(cx.st.argument_text); }
+
+void hz_to_frequency(Context& cx) { cx.st.argument_text = frequency_of_hz(cx.st.frequency_hz); }
+
+std::int64_t step_offset_hz(Context& cx) { return step_offset_hz(cx.st.step_text); }
+
+std::int64_t step_offset_hz(std::string_view step) {
   const int point = position(step, ".");
   std::int64_t offset = 0;
   if (point == 0) {

@@ -4,6 +4,7 @@
 
 #include "core/context.h"
 #include "link/protocol.h"
+#include "link/receiver.h"
 #include "panel/display.h"
 #include "voice/voice.h"
 
@@ -11,15 +12,18 @@ namespace talvaro {
 
 namespace {
 
+// The command of a mode text, from the receiver's mode codes.
+constexpr std::string_view code_of(std::string_view mode_text) { return receiver::mode_command(mode_text).value(); }
+
 // In function-key order. The first five speak their own mode text as the clip.
 constexpr std::array<ModeRow, 7> mode_rows = {{
-    {ModeMember::fm, 112, "FM", "FM", "MD1"},
-    {ModeMember::am, 113, "AM", "AM", "MD2"},
-    {ModeMember::lsb, 114, "LSB", "LSB", "MD4"},
-    {ModeMember::usb, 115, "USB", "USB", "MD3"},
-    {ModeMember::wfm, 116, "WFM", "WFM", "MD0"},
-    {ModeMember::cw, 117, "CW ", "cw", "MD5"},
-    {ModeMember::automatic, 118, "AUT", "auto", "AU1"},
+    {ModeMember::fm, 112, "FM", "FM", code_of("FM")},
+    {ModeMember::am, 113, "AM", "AM", code_of("AM")},
+    {ModeMember::lsb, 114, "LSB", "LSB", code_of("LSB")},
+    {ModeMember::usb, 115, "USB", "USB", code_of("USB")},
+    {ModeMember::wfm, 116, "WFM", "WFM", code_of("WFM")},
+    {ModeMember::cw, 117, receiver::cw_key_text, "cw", code_of(receiver::cw_key_text)},
+    {ModeMember::automatic, 118, receiver::automatic.name, "auto", receiver::automatic.command},
 }};
 
 // The order in which apply_mode compares mode_text with the mode texts.
@@ -35,14 +39,10 @@ const ModeRow& row_of(ModeMember member) {
   return mode_rows.front();  // every member has a row; not reached
 }
 
-struct SwitchRow {
-  std::string_view command;
-  std::string_view clip;
-};
-
-// Indexed by the new state of the flag.
-constexpr std::array<SwitchRow, 2> attenuator_rows = {{{"AT0", "attoff"}, {"AT1", "atton"}}};
-constexpr std::array<SwitchRow, 2> noise_limiter_rows = {{{"NL0", "off"}, {"NL1", "on"}}};
+// The clip of each switch, indexed by its new state; the command is the
+// switch's command followed by that state.
+constexpr std::array<std::string_view, 2> attenuator_clips = {"attoff", "atton"};
+constexpr std::array<std::string_view, 2> noise_limiter_clips = {"off", "on"};
 
 }  // namespace
 
@@ -61,16 +61,16 @@ void select_mode(Context& cx, ModeMember member) {
   say(cx, row.clip);
   cx.st.command_text = row.command;
   send_command(cx);
-  if (member == ModeMember::cw) set_font(cx, "Aerial", 30, 700);
+  if (member == ModeMember::cw) set_font(cx, layout::after_mode);
 }
 
 void draw_mode_line(Context& cx) {
-  move_to(cx, 380, 80);
-  set_font(cx, "Ariel", 50, 700);
+  move_to(cx, layout::mode);
+  set_font(cx, layout::large);
   set_colour(cx, colour_black);
   print_text(cx, {cx.st.mode_text, "      ", "\r\n"});
   // Later prints without a font of their own use this one.
-  set_font(cx, "Aerial", 30, 700);
+  set_font(cx, layout::after_mode);
 }
 
 void apply_mode(Context& cx) {
@@ -85,9 +85,8 @@ void apply_mode(Context& cx) {
 void toggle_attenuator(Context& cx) {
   State& st = cx.st;
   st.attenuator_on = st.attenuator_on == 0 ? 1 : 0;
-  const SwitchRow& row = attenuator_rows[static_cast<std::size_t>(st.attenuator_on)];
-  st.command_text = row.command;
-  say(cx, row.clip);
+  st.command_text = cat(receiver::command::attenuator, decimal(st.attenuator_on));
+  say(cx, attenuator_clips[static_cast<std::size_t>(st.attenuator_on)]);
   send_command(cx);
 }
 
@@ -95,9 +94,8 @@ void toggle_noise_limiter(Context& cx) {
   State& st = cx.st;
   say(cx, "noise");
   st.noise_limiter_on = st.noise_limiter_on == 1 ? 0 : 1;
-  const SwitchRow& row = noise_limiter_rows[static_cast<std::size_t>(st.noise_limiter_on)];
-  st.command_text = row.command;
-  say(cx, row.clip);
+  st.command_text = cat(receiver::command::noise_limiter, decimal(st.noise_limiter_on));
+  say(cx, noise_limiter_clips[static_cast<std::size_t>(st.noise_limiter_on)]);
   send_command(cx);
 }
 

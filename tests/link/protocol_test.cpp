@@ -79,6 +79,27 @@ TEST(Protocol, AfterAnMaListingTheWholeReplyIsLoggedThenTheMxPart) {
   EXPECT_EQ(bench.log(), "TX= MAC\r\nRX= " + listing + "\r\nRX= " + left(listing, 60) + "\r\n");
 }
 
+TEST(Protocol, TrimmingAndLevelsWorkOnPlainText) {
+  // A listing is logged whole only when no tag ahead of "MA" in the order is found.
+  struct Case {
+    std::string received;
+    bool after_listing, listing_logged;
+    std::string kept;
+  };
+  const Case cases[] = {{"MXC00 RF0145500000", true, true, "MXC00 RF0145500000"},
+                        {"xLC050 MX", true, false, "LC050 MX"},
+                        {"MW A90 and more", false, false, "MW A90 and mo"},
+                        {"no tag", true, true, ""}};
+  for (const Case& c : cases) {
+    const TrimmedReply trimmed = trim_reply(c.received, c.after_listing);
+    EXPECT_EQ(trimmed.listing_logged, c.listing_logged) << c.received;
+    EXPECT_EQ(trimmed.kept, c.kept) << c.received;
+  }
+  EXPECT_EQ(level_from_reply("LM 049"), 49);
+  EXPECT_EQ(level_from_reply("LM%-12"), 0);
+  EXPECT_EQ(level_from_reply("LM"), 0);
+}
+
 TEST(Protocol, NothingWaitingOrNoPortGivesAnEmptyReplyWithoutWaiting) {
   LinkBench bench;
   bench.st.reply_text = "stale";

@@ -6,6 +6,7 @@
 
 #include "banks/bank_file.h"
 #include "core/context.h"
+#include "link/receiver.h"
 #include "link/serial.h"
 #include "panel/display.h"
 #include "scan/search.h"
@@ -118,9 +119,9 @@ void open_receiver_port(Context& cx) {
   st.com_port = round_to_int(numeric_value(right(st.config_port_text, 1)));
   const double baud = numeric_value(st.config_baud_text);
   st.com_baud = round_to_int(baud);
-  st.com_data_bits = 8;
-  st.com_parity = 0;
-  st.com_stop_bits = 2;
+  st.com_data_bits = receiver::line_format.data_bits;
+  st.com_parity = receiver::line_format.parity;
+  st.com_stop_bits = receiver::line_format.stop_bits;
 
   close_port(cx, st.com_port);
   if (representable(baud)) open_port(cx, st.com_port, st.com_baud);
@@ -132,8 +133,8 @@ void open_receiver_port(Context& cx) {
 
 void connection_start(Context& cx) {
   State& st = cx.st;
-  move_to(cx, 0, 0);
-  set_font(cx, "Ariel", 50, 700);
+  move_to(cx, layout::origin);
+  set_font(cx, layout::large);
 
   set_initial_values(st);
   remove_leftover_saves();
@@ -155,8 +156,8 @@ void connection_start(Context& cx) {
   st.attenuator_on = 1;
   toggle_attenuator(cx);
 
-  move_to(cx, 380, 80);
-  set_font(cx, "Ariel", 50, 700);
+  move_to(cx, layout::mode);
+  set_font(cx, layout::large);
   set_colour(cx, colour_black);
   print_text(cx, {st.mode_text, "      "});
 }

@@ -8,6 +8,7 @@
 #include "core/context.h"
 #include "core/start/connection.h"
 #include "link/protocol.h"
+#include "link/receiver.h"
 #include "link/serial.h"
 #include "panel/display.h"
 #include "panel/poll/events.h"
@@ -26,9 +27,9 @@ std::string two_digits(int value) {
 }
 
 void report_missing_configuration(Context& cx) {
-  move_to(cx, 0, 30);
+  move_to(cx, layout::missing_configuration[0]);
   print_text(cx, {"--- TALVARO.CFG file not found ---"});
-  move_to(cx, 0, 60);
+  move_to(cx, layout::missing_configuration[1]);
   print_text(cx, {"please run the 'TALVSET' program"});
   // The voice setting was never read, so wave_path still names the clips.
   play_clip(cx, cx.st.wave_path, "cfnf");
@@ -70,7 +71,7 @@ bool start_up(Context& cx) {
     write_debug_line(cx, cat("TALVARO ", st.version_text, "  ", date_text(now), "   ", time_text(now)));
   }
 
-  move_to(cx, 270, 0);
+  move_to(cx, layout::banner);
   print_text(cx, {cat(st.banner_text, st.credit_text)});
 
   // The spoken version is fixed, whatever version_text holds.
@@ -99,7 +100,7 @@ void shut_down(Context& cx, bool write_state_record) {
   State& st = cx.st;
   cx.io.events.stop_timer();
   if (st.debug_enabled == 1) close_text_file(st.debug_file);
-  st.command_text = "EX";
+  st.command_text = receiver::command::exit_remote;
   send_command(cx);
   close_port(cx, st.com_port);
 

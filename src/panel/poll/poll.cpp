@@ -10,6 +10,7 @@
 #include "commands/dispatch.h"
 #include "core/context.h"
 #include "link/protocol.h"
+#include "link/receiver.h"
 #include "panel/display.h"
 #include "scan/search.h"
 #include "tuning/frequency.h"
@@ -30,11 +31,11 @@ constexpr int scan_resume_cycles = 7;
 constexpr std::string_view scanning_banner = "      *** SCANNING ***  ";
 constexpr std::string_view stopped_banner = "      *** STOPPED ***  ";
 
-void use_banner_font(Context& cx) { set_font(cx, "Ariel", 30, 700); }
+void use_banner_font(Context& cx) { set_font(cx, layout::normal); }
 
 // Positions, font and colour of the scan status line, ready for a print.
 void prepare_status_line(Context& cx) {
-  move_to(cx, 270, 320);
+  move_to(cx, layout::status);
   use_banner_font(cx);
   set_colour(cx, colour_red);
 }
@@ -45,14 +46,6 @@ void show_status_banner(Context& cx, std::string_view banner) {
 }
 
 // ------------------------------------------------------------ level display
-
-// The level digits of an "LM" or "LC" reply: characters 4 to 6, taken
-// literally. A minus sign among them counts as level 0.
-int level_from_reply(const Text& reply) {
-  const std::string digits = mid(reply, 4, 3);
-  if (digits.find('-') != std::string::npos) return 0;
-  return round_to_int(numeric_value(digits));
-}
 
 std::string level_bar(const State& st) {
   const int level = st.signal_level;
@@ -69,10 +62,11 @@ void show_level(Context& cx) {
   State& st = cx.st;
   st.command_text = "";
   set_colour(cx, colour_green);
-  move_to(cx, 320, 30);
+  move_to(cx, layout::level_meter);
   st.squelch_closed = st.reply_text.size() >= 3 && st.reply_text[2] == '%' ? 1 : 0;
-  const bool level_report = st.reply_text.str().starts_with("LC");
-  if (st.reply_text.str().starts_with("LM") || level_report) st.signal_level = level_from_reply(st.reply_text);
+  const bool level_report = st.reply_text.str().starts_with(receiver::command::level_report);
+  if (st.reply_text.str().starts_with(receiver::command::level) || level_report)
+    st.signal_level = level_from_reply(st.reply_text);
   if (level_report) st.signal_level += 10;
   // Runs on every reply, so a reply with another tag divides the old value again.
   st.signal_level /= 12;
@@ -132,7 +126,7 @@ bool report_receiver_scanning(Context& cx) {
 bool bank_scan_quiet(const State& st) { return st.bank_scan_state >= BankScanState::started && st.squelch_closed == 1; }
 bool step_bank_scan(Context& cx) {
   State& st = cx.st;
-  move_to(cx, 340, 370);
+  move_to(cx, layout::lower_line);
   use_banner_font(cx);
   set_colour(cx, colour_green);
   print_text(cx, {space_text(39)});
@@ -185,7 +179,7 @@ bool halt_bank_scan(Context& cx) {
   if (st.bank_scan_state < BankScanState::stopped) {
     print_text(cx, {stopped_banner});
     if (st.scan_voice_enabled == 1) say(cx, "stop");
-    move_to(cx, 340, 370);
+    move_to(cx, layout::lower_line);
     use_banner_font(cx);
     set_colour(cx, colour_green);
     const int label_cell = last_tuned_cell(cx) + 1;
@@ -231,7 +225,7 @@ bool report_search_stopped(Context& cx) {
 bool search_signal_gone(const State& st) { return st.search_state == SearchState::stopped && st.squelch_closed == 1; }
 bool report_search_active(Context& cx) {
   State& st = cx.st;
-  move_to(cx, 270, 320);
+  move_to(cx, layout::status);
   set_colour(cx, colour_green);
   // In the font left by the level display of this tick.
   print_text(cx, {"Search Mode Active"});
@@ -371,7 +365,7 @@ void poll_tick(Context& cx) {
       }
       break;
     case MeterState::ask_level:
-      st.command_text = "LM";
+      st.command_text = receiver::command::level;
       send_command(cx);
       st.meter_state = MeterState::read_level;
       break;
@@ -383,7 +377,7 @@ void poll_tick(Context& cx) {
       follow_scans(cx);
       break;
     case MeterState::ask_frequency:
-      st.command_text = "RX";
+      st.command_text = receiver::command::read_frequency;
       send_command(cx);
       ++st.readback_attempts;
       st.meter_state = MeterState::read_frequency;
