@@ -175,7 +175,7 @@ def balanced(s):
 
 
 def starts_statement(prev):
-    """True when the line after `prev` (masked, stripped) begins a statement."""
+    """True when a statement starts on the line after `prev` (masked)."""
     return (prev == "" or prev.endswith((";", "{", "}", ":", ")"))
             or prev in ("else", "do"))
 
@@ -213,13 +213,12 @@ def candidates_in(path, rel):
         if stripped and starts_statement(prev) and balanced(stripped):
             first = re.match(r"[A-Za-z_]\w*", stripped)
             head = first.group(0) if first else ""
-            if stripped == "return;" or (
-                    head not in KEYWORDS
-                    and (RE_CALL.match(stripped) or RE_ASSIGN.match(stripped))):
+            statement = RE_CALL.match(stripped) or RE_ASSIGN.match(stripped)
+            if stripped == "return;" or (head not in KEYWORDS and statement):
                 start = offset + line.index(stripped)
-                found.append(Mutant(rel, number, start, start + len(stripped),
-                                    "removed", text[start:start + len(stripped)],
-                                    "{}"))
+                end = start + len(stripped)
+                found.append(Mutant(rel, number, start, end, "removed",
+                                    text[start:end], "{}"))
         if stripped:
             prev = stripped
         offset += len(line) + 1
@@ -265,7 +264,8 @@ def line_of(text, m):
 
 def tracked_files(root):
     out = subprocess.run(
-        ["git", "-C", str(root), "ls-files", "-co", "--exclude-standard", "-z"],
+        ["git", "-C", str(root), "ls-files", "-co", "--exclude-standard",
+         "-z"],
         check=True, capture_output=True).stdout.decode()
     return [f for f in out.split("\0") if f]
 
