@@ -69,6 +69,7 @@ RE_ASSIGN = re.compile(
 class Mutant:
     path: str     # relative to the repository root
     line: int     # 1-based
+    column: int   # 1-based
     start: int    # offset of the replaced text in the file
     end: int
     operator: str
@@ -79,7 +80,7 @@ class Mutant:
         return (self.path, self.start, self.operator, self.replacement)
 
     def where(self):
-        return f"{self.path}:{self.line}"
+        return f"{self.path}:{self.line}:{self.column}"
 
     def describe(self):
         return f"{self.operator} {self.original!r} -> {self.replacement!r}"
@@ -201,24 +202,25 @@ def candidates_in(path, rel):
                                    (RE_ARITHMETIC, ARITHMETIC, "arithmetic"),
                                    (RE_BOOLEAN, BOOLEAN, "boolean")):
             for m in regex.finditer(line):
-                found.append(Mutant(rel, number, offset + m.start(),
-                                    offset + m.end(), name, m.group(1),
-                                    table[m.group(1)]))
+                found.append(Mutant(rel, number, m.start() + 1,
+                                    offset + m.start(), offset + m.end(),
+                                    name, m.group(1), table[m.group(1)]))
         for m in RE_CONSTANT.finditer(line):
             bumped = constant_plus_one(m.group(1))
             if bumped is not None:
-                found.append(Mutant(rel, number, offset + m.start(1),
-                                    offset + m.end(1), "constant",
-                                    m.group(1), bumped))
+                found.append(Mutant(rel, number, m.start(1) + 1,
+                                    offset + m.start(1), offset + m.end(1),
+                                    "constant", m.group(1), bumped))
         if stripped and starts_statement(prev) and balanced(stripped):
             first = re.match(r"[A-Za-z_]\w*", stripped)
             head = first.group(0) if first else ""
             statement = RE_CALL.match(stripped) or RE_ASSIGN.match(stripped)
             if stripped == "return;" or (head not in KEYWORDS and statement):
-                start = offset + line.index(stripped)
+                column = line.index(stripped)
+                start = offset + column
                 end = start + len(stripped)
-                found.append(Mutant(rel, number, start, end, "removed",
-                                    text[start:end], "{}"))
+                found.append(Mutant(rel, number, column + 1, start, end,
+                                    "removed", text[start:end], "{}"))
         if stripped:
             prev = stripped
         offset += len(line) + 1
