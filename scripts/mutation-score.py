@@ -370,11 +370,14 @@ class Worker:
         return verdict
 
     def try_mutant(self, m):
-        """(verdict, seconds); verdict 'unbuilt' when it did not compile."""
+        """(verdict, seconds); 'unbuilt' or 'stale' ones are not counted."""
         began = time.monotonic()
         target = self.tree / m.path
         original = target.read_bytes()
         text = original.decode("utf-8", errors="surrogateescape")
+        if text[m.start:m.end] != m.original:
+            # The working tree changed after the sample was drawn.
+            return "stale", 0.0
         try:
             target.write_bytes(apply(text, m).encode(
                 "utf-8", errors="surrogateescape"))
@@ -474,7 +477,7 @@ def main():
             with lock:
                 state["in_flight"] -= 1
                 results.append((m, verdict, seconds))
-                if verdict != "unbuilt":
+                if verdict in ("passed", "failed", "timeout"):
                     state["counted"] += 1
                 killed = sum(v in ("failed", "timeout") for _, v, _ in results)
                 print(f"[{state['counted']:3}/{args.count}] {verdict:8} "
@@ -495,7 +498,8 @@ def main():
         for t in threads:
             t.join()
 
-    counted = [(m, v) for m, v, _ in results if v != "unbuilt"]
+    counted = [(m, v) for m, v, _ in results
+               if v in ("passed", "failed", "timeout")]
     killed = [m for m, v in counted if v in ("failed", "timeout")]
     timeouts = sum(v == "timeout" for _, v in counted)
     survivors = sorted((m for m, v in counted if v == "passed"),
