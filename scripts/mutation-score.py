@@ -30,8 +30,10 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 
-# Folders under src/ left out: the SDL layer is not run by the fast tests.
-EXCLUDED_DIRS = ("platform/sdl",)
+# Folders under src/ left out: the SDL layer and the program's composition
+# root are not run by the fast tests. A file in none of the test binaries is
+# found out at its first mutant (the build has nothing to do) and not counted.
+EXCLUDED_DIRS = ("platform/sdl", "app")
 
 # The fast test binaries (target, path in the build folder, shardable).
 TEST_BINARIES = (
@@ -324,19 +326,22 @@ class Worker:
             if shutil.which("ld.lld"):
                 cmd.append("-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld")
             subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL)
-        if not self.compile():
+        if self.compile() == "failed":
             sys.exit(f"the unmutated tree does not build in {self.build}")
 
     def compile(self):
+        """'built', 'failed', or 'idle' when no test binary uses the change."""
         cmd = ["nice", "ninja", "-C", str(self.build), f"-j{self.ninja_jobs}"]
         cmd += [target for target, _, _ in TEST_BINARIES]
         try:
-            done = subprocess.run(cmd, stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL,
+            done = subprocess.run(cmd, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL, text=True,
                                   timeout=self.args.build_timeout)
         except subprocess.TimeoutExpired:
-            return False
-        return done.returncode == 0
+            return "failed"
+        if done.returncode != 0:
+            return "failed"
+        return "idle" if "no work to do" in done.stdout else "built"
 
     def run_tests(self):
         """'passed', 'failed' or 'timeout'."""
@@ -370,7 +375,8 @@ class Worker:
         return verdict
 
     def try_mutant(self, m):
-        """(verdict, seconds); 'unbuilt' or 'stale' ones are not counted."""
+        """(verdict, seconds); 'unbuilt', 'unused' and 'stale' ones are not
+        counted."""
         began = time.monotonic()
         target = self.tree / m.path
         original = target.read_bytes()
@@ -381,8 +387,11 @@ class Worker:
         try:
             target.write_bytes(apply(text, m).encode(
                 "utf-8", errors="surrogateescape"))
-            if not self.compile():
+            built = self.compile()
+            if built == "failed":
                 return "unbuilt", time.monotonic() - began
+            if built == "idle":
+                return "unused", time.monotonic() - began
             verdict = self.run_tests()
         finally:
             target.write_bytes(original)
@@ -510,6 +519,9 @@ def main():
     survivors = sorted((m for m, v in counted if v == "passed"),
                        key=Mutant.key)
     unbuilt = len(results) - len(counted)
+    unused = sorted({m.path for m, v, _ in results if v == "unused"})
+    if unused:
+        print("Not in any fast test binary (left out): " + ", ".join(unused))
     elapsed = time.monotonic() - began
     print()
     print(f"Survivors ({len(survivors)}):")
@@ -519,7 +531,8 @@ def main():
               f"{mutated}")
     share = 100.0 * len(killed) / len(counted) if counted else 0.0
     print(f"\nkilled {len(killed)} of {len(counted)} counted mutants: "
-          f"{share:.1f} % ({timeouts} by timeout); {unbuilt} did not build; "
+          f"{share:.1f} % ({timeouts} by timeout); "
+          f"{unbuilt} did not build or run; "
           f"{elapsed / 60:.1f} min, seed {args.seed}")
     return 0
 
