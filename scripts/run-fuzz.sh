@@ -11,7 +11,7 @@ seconds=${FUZZ_SECONDS:-20}
 targets=${FUZZ_TARGETS:-"reply text_file config bank_load frequency wav panel"}
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARO_FUZZ=ON -DTALVARO_BUILD_PROGRAM=OFF \
-  -DTALVARO_BUILD_TESTS=OFF -DTALVARO_BUILD_CLIPS=OFF
+  -DTALVARO_BUILD_TESTS=OFF -DTALVARO_BUILD_CLIPS=OFF -DTALVARO_WERROR=ON
 cmake --build build-fuzz -j "$(nproc)"
 
 # Undefined behaviour ends the run as a crash would (the build makes it fatal
