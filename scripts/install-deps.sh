@@ -9,7 +9,7 @@ packages=(
   espeak-ng sox
   xvfb xdotool x11-utils imagemagick xauth fonts-dejavu-core fonts-liberation2
   clang clang-format-14 libclang-rt-14-dev
-  python3
+  python3 shellcheck pyflakes3
 )
 
 missing=()

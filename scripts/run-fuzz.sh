@@ -31,7 +31,7 @@ for target in $targets; do
   log=$(mktemp)
   cp -r "fuzz/corpus/$target/." "$work/"
   status=0
-  build-fuzz/fuzz/fuzz_$target -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=2048 \
+  "build-fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=2048 \
     -timeout=25 -artifact_prefix="$artifacts/$target-" \
     -print_final_stats=1 "$work" >"$log" 2>&1 || status=$?
   # (A slow-unit file is only a note, not a finding.)

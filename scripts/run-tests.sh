@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The whole test suite from nothing: installs what is missing, checks the
-# formatting, builds with warnings as errors, runs every test (the ones that
-# need a display start their own Xvfb), then builds and runs the tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer (warnings as errors
-# there too), and last runs every fuzz target for FUZZ_SECONDS (default 20)
-# each: any finding fails the run.
+# formatting, lints the shell and Python scripts, builds with warnings as
+# errors, runs every test (the ones that need a display start their own Xvfb),
+# then builds and runs the tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer (warnings as errors there too), and last runs
+# every fuzz target for FUZZ_SECONDS (default 20) each: any finding fails the
+# run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +13,8 @@ scripts/install-deps.sh
 
 echo "== formatting"
 scripts/check-format.sh
+echo "== lint"
+scripts/check-lint.sh
 
 jobs=$(nproc)
 
