@@ -8,8 +8,8 @@ packages=(
   libgtest-dev libsdl2-dev libsdl2-ttf-dev libfontconfig-dev
   espeak-ng sox
   xvfb xdotool x11-utils imagemagick xauth fonts-dejavu-core fonts-liberation2
-  clang clang-format libclang-rt-14-dev
-  python3
+  clang clang-format-14 libclang-rt-14-dev
+  python3 shellcheck pyflakes3
 )
 
 missing=()

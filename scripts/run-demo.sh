@@ -39,12 +39,15 @@ rm -f COM1
   --log "$demo/sim.log" --control "$demo/sim.control" > "$demo/sim.out" 2>&1 &
 sim_pid=$!
 
+# Both are called only through the traps below, which shellcheck does not follow.
+# shellcheck disable=SC2317
 stop_sim() {
   if kill -0 "$sim_pid" 2>/dev/null; then
     kill "$sim_pid" 2>/dev/null || true
     wait "$sim_pid" 2>/dev/null || true
   fi
 }
+# shellcheck disable=SC2317
 stop_all() {
   stop_sim
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi

@@ -11,7 +11,7 @@ seconds=${FUZZ_SECONDS:-20}
 targets=${FUZZ_TARGETS:-"reply text_file config bank_load frequency wav panel"}
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARO_FUZZ=ON -DTALVARO_BUILD_PROGRAM=OFF \
-  -DTALVARO_BUILD_TESTS=OFF -DTALVARO_BUILD_CLIPS=OFF
+  -DTALVARO_BUILD_TESTS=OFF -DTALVARO_BUILD_CLIPS=OFF -DTALVARO_WERROR=ON
 cmake --build build-fuzz -j "$(nproc)"
 
 # Undefined behaviour ends the run as a crash would (the build makes it fatal
@@ -31,7 +31,7 @@ for target in $targets; do
   log=$(mktemp)
   cp -r "fuzz/corpus/$target/." "$work/"
   status=0
-  build-fuzz/fuzz/fuzz_$target -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=2048 \
+  "build-fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -max_len=4096 -rss_limit_mb=2048 \
     -timeout=25 -artifact_prefix="$artifacts/$target-" \
     -print_final_stats=1 "$work" >"$log" 2>&1 || status=$?
   # (A slow-unit file is only a note, not a finding.)

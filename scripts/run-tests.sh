@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The whole test suite from nothing: installs what is missing, checks the
-# formatting, builds with warnings as errors, runs every test (the ones that
-# need a display start their own Xvfb), then builds and runs the tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and last runs every
-# fuzz target for FUZZ_SECONDS (default 20) each: any finding fails the run.
+# formatting, lints the shell and Python scripts, builds with warnings as
+# errors, runs every test (the ones that need a display start their own Xvfb),
+# then builds and runs the tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer (warnings as errors there too), and last runs
+# every fuzz target for FUZZ_SECONDS (default 20) each: any finding fails the
+# run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,17 +13,20 @@ scripts/install-deps.sh
 
 echo "== formatting"
 scripts/check-format.sh
+echo "== lint"
+scripts/check-lint.sh
 
 jobs=$(nproc)
 
 echo "== build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARO_WERROR=ON
 cmake --build build -j "$jobs"
 echo "== tests"
 (cd build && ctest --output-on-failure -j "$jobs")
 
 echo "== sanitizer build"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVARO_SANITIZE=ON -DTALVARO_BUILD_CLIPS=OFF
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVARO_SANITIZE=ON -DTALVARO_BUILD_CLIPS=OFF \
+  -DTALVARO_WERROR=ON
 cmake --build build-asan -j "$jobs"
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

@@ -44,7 +44,7 @@ class Bytes {
     return true;
   }
   bool equal(std::size_t offset, std::span<const std::uint8_t> expected) const {
-    return has(offset, expected.size()) && std::equal(expected.begin(), expected.end(), bytes_.begin() + offset);
+    return has(offset, expected.size()) && std::equal(expected.begin(), expected.end(), bytes_.subspan(offset).begin());
   }
   std::span<const std::uint8_t> part(std::size_t offset, std::size_t count) const {
     return has(offset, count) ? bytes_.subspan(offset, count) : std::span<const std::uint8_t>();

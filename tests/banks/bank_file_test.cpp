@@ -116,7 +116,7 @@ TEST(LoadBank, ArbitraryBytesNeverCrash) {
   for (int round = 0; round < 30; ++round) {
     Banks b;
     std::string bytes(static_cast<std::size_t>(random() % 5000), '\0');
-    for (char& c : bytes) c = static_cast<char>(random() % 8 == 0 ? "\r\n9"[random() % 3] : random() % 256);
+    for (char& c : bytes) c = random() % 8 == 0 ? "\r\n9"[random() % 3] : static_cast<char>(random() % 256);
     ASSERT_TRUE(b.load("bank01.dat", bytes + (round % 3 == 0 ? "\n9999\n" : "")));
     for (const Text& cell : b.st.bank_table) EXPECT_LE(cell.size(), Text::capacity);
     save_bank(*b.cx);

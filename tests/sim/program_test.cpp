@@ -79,7 +79,9 @@ class Simulator {
   fs::path control() const { return folder_ / "control"; }
   std::string errors() const { return read_file(folder_ / "err.txt"); }
   // How many terminals the simulator has opened (one line on its output each).
-  std::size_t announcements() const { return std::ranges::count(read_file(folder_ / "out.txt"), '\n'); }
+  std::size_t announcements() const {
+    return static_cast<std::size_t>(std::ranges::count(read_file(folder_ / "out.txt"), '\n'));
+  }
 
   // The commands of the log, without their time stamps (seconds with ms).
   std::vector<std::string> logged() const {
