@@ -92,9 +92,6 @@ class BasicBankView {
   }
   // The end marker of a bank with entries, or -1.
   int entries_end() const { return has_entries() ? end_marker() : -1; }
-  int entry_count() const {
-    return has_entries() ? (end_marker() - bank_cells::first_entry) / bank_cells::entry_size : 0;
-  }
   // Whether cell is the frequency of one of the bank's entries.
   bool holds_entry(int cell) const { return at_entry(cell) && cell < entries_end(); }
   // The end marker stands where a merge may add to the bank: an even cell from
