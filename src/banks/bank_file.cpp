@@ -7,6 +7,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "core/bank_view.h"
 #include "core/context.h"
 #include "core/files.h"
 #include "voice/voice.h"
@@ -80,8 +81,8 @@ bool load_bank(Context& cx) {
     if (cell == end_marker) {
       // A marker in cell 0 or 1 is a bank without entries; the indexes stay
       // inside the table so that no later step can reach before cell 0.
-      st.bank_last_cell = std::max(k - 2, 0);
-      st.bank_cell_index = std::max(k - 2, 0);
+      st.bank_last_cell = std::max(BankView::previous_entry(k), 0);
+      st.bank_cell_index = std::max(BankView::previous_entry(k), 0);
       break;
     }
   }
@@ -106,16 +107,8 @@ void remove_leftover_saves() {
   }
 }
 
-int find_end_marker(const Context& cx) {
-  for (int k = 0; k < bank_table_size; ++k) {
-    if (cx.st.bank_table[static_cast<std::size_t>(k)] == end_marker) return k;
-  }
-  return -1;
-}
+int find_end_marker(const Context& cx) { return ConstBankView(cx.st.bank_table).end_marker(); }
 
-bool bank_has_entries(const Context& cx) {
-  const int marker = find_end_marker(cx);
-  return marker >= 6 && marker % 2 == 0;
-}
+bool bank_has_entries(const Context& cx) { return ConstBankView(cx.st.bank_table).has_entries(); }
 
 }  // namespace talvaro

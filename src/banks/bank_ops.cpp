@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "banks/bank_file.h"
+#include "core/bank_view.h"
 #include "core/context.h"
 #include "core/files.h"
 #include "core/text.h"
@@ -20,20 +21,9 @@ namespace talvaro {
 
 namespace {
 
-// The last cell an entry operation may touch: the spare room after the 400
-// lines a file can hold ends here.
-constexpr int last_table_cell = bank_table_size - 1;
-// Entries the bank operations are built for: end marker at cell 186 at the latest.
-constexpr int last_merge_end = 186;
-constexpr int first_entry = 4;
-
-Text& cell(BankTable& table, int index) { return table[static_cast<std::size_t>(index)]; }
-const Text& cell(const BankTable& table, int index) { return table[static_cast<std::size_t>(index)]; }
+using bank_cells::first_entry;
 
 bool is_end(const Text& text) { return text == end_marker; }
-
-// The end marker of a bank that has entries, or -1 for a bank without any.
-int entries_end(const Context& cx) { return bank_has_entries(cx) ? find_end_marker(cx) : -1; }
 
 bool all_digits(std::string_view text) {
   if (text.empty()) return false;
@@ -60,7 +50,7 @@ void tune_current_entry(Context& cx) {
     say(cx, "inv");
     return;
   }
-  st.frequency_text = cell(st.bank_table, st.bank_cell_index);
+  st.frequency_text = ConstBankView(st.bank_table).frequency(st.bank_cell_index);
   st.argument_text = st.frequency_text;
   tune_vfo_a(cx);
 }
@@ -75,37 +65,39 @@ void select_label_line(Context& cx) {
   set_colour(cx, colour_green);
 }
 
-// Cells from..end move up by one entry: cell j = cell j + 2 until the end
-// marker has been copied into cell end - 2.
-void close_gap(BankTable& table, int from, int end) {
-  for (int j = from; j + 2 <= end; ++j) cell(table, j) = cell(table, j + 2);
+// Cells from..end move up by one entry, until the end marker has been
+// copied into the cell of the last entry.
+void close_gap(const BankView& bank, int from, int end) {
+  for (int j = from; j + bank_cells::entry_size <= end; ++j) bank.cell(j) = bank.cell(j + bank_cells::entry_size);
 }
 
 }  // namespace
 
 bool bank_entry_usable(const Context& cx, int index) {
-  return index >= 0 && index < bank_table_size && printable_ascii(cell(cx.st.bank_table, index));
+  return index >= 0 && index < bank_table_size && printable_ascii(ConstBankView(cx.st.bank_table).frequency(index));
 }
 
 int usable_entry_from(const Context& cx, int index, bool forward) {
-  const int end = entries_end(cx);
+  const ConstBankView bank(cx.st.bank_table);
+  const int end = bank.entries_end();
   if (end < 0) return -1;
-  for (int seen = first_entry; seen < end; seen += 2) {
-    if (index < first_entry) index = end - 2;
+  for ([[maybe_unused]] const int seen : bank.entries()) {
+    if (index < first_entry) index = BankView::previous_entry(end);
     if (index >= end) index = first_entry;
     if (bank_entry_usable(cx, index)) return index;
-    index += forward ? 2 : -2;
+    index = forward ? BankView::next_entry(index) : BankView::previous_entry(index);
   }
   return -1;
 }
 
 void send_bank_step(Context& cx) {
   State& st = cx.st;
-  if (!printable_ascii(cell(st.bank_table, 2))) {
+  const ConstBankView bank(st.bank_table);
+  if (!printable_ascii(bank.step())) {
     say(cx, "inv");
     return;
   }
-  st.step_text = cell(st.bank_table, 2);
+  st.step_text = bank.step();
   send_step(cx);
 }
 
@@ -143,7 +135,7 @@ void select_bank(Context& cx) {
   short_pause(cx);
   tune_current_entry(cx);
   short_pause(cx);
-  st.mode_text = cell(st.bank_table, 1);
+  st.mode_text = ConstBankView(st.bank_table).mode();
   apply_mode(cx);
   short_pause(cx);
   send_bank_step(cx);
@@ -152,7 +144,8 @@ void select_bank(Context& cx) {
 
 void step_entry(Context& cx, bool forward) {
   State& st = cx.st;
-  const int end = entries_end(cx);
+  const ConstBankView bank(st.bank_table);
+  const int end = bank.entries_end();
   if (st.selected_bank_loaded != 1 || end < 0) {
     say(cx, "inv");
     return;
@@ -160,11 +153,11 @@ void step_entry(Context& cx, bool forward) {
   select_label_line(cx);
   print_text(cx, {space_text(39)});
 
-  int index = st.bank_cell_index + (forward ? 2 : -2);
+  int index = forward ? BankView::next_entry(st.bank_cell_index) : BankView::previous_entry(st.bank_cell_index);
   // Back from the first entry goes to the last one the table really holds
   // (a delete since the load may have shortened the bank).
-  if (index == first_entry - 2) index = end - 2;
-  if (index < first_entry || index >= end || index % 2 != 0) index = first_entry;
+  if (index == BankView::previous_entry(first_entry)) index = BankView::previous_entry(end);
+  if (!bank.holds_entry(index)) index = first_entry;
   // An entry that cannot be tuned is skipped, with "inv", for the next one.
   const int usable = usable_entry_from(cx, index, forward);
   if (usable != index) say(cx, "inv");
@@ -174,28 +167,29 @@ void step_entry(Context& cx, bool forward) {
 
   tune_current_entry(cx);
   select_label_line(cx);
-  print_text(cx, {cell(st.bank_table, index + 1)});
+  print_text(cx, {bank.label(index)});
   if (index == first_entry) say(cx, "beep");
 }
 
 void delete_entry(Context& cx) {
   State& st = cx.st;
-  const int end = entries_end(cx);
+  const BankView bank(st.bank_table);
+  const int end = bank.entries_end();
   const int index = st.bank_cell_index;
-  if (st.selected_bank_loaded != 1 || end < 0 || index < first_entry || index >= end || index % 2 != 0) {
+  if (st.selected_bank_loaded != 1 || !bank.holds_entry(index)) {
     refuse(cx);
     return;
   }
   // Every following entry moves up, the end marker included, whatever the
   // bank's length.
-  for (int i = index; i + 2 <= end; i += 2) {
-    cell(st.bank_table, i) = cell(st.bank_table, i + 2);
-    cell(st.bank_table, i + 1) = cell(st.bank_table, i + 3);
+  for (int i = index; BankView::next_entry(i) <= end; i = BankView::next_entry(i)) {
+    bank.frequency(i) = bank.frequency(BankView::next_entry(i));
+    bank.label(i) = bank.label(BankView::next_entry(i));
   }
-  if (is_end(cell(st.bank_table, index))) st.bank_cell_index = first_entry;
+  if (is_end(bank.frequency(index))) st.bank_cell_index = first_entry;
 
   bool saved = false;
-  if (is_end(cell(st.bank_table, first_entry))) {
+  if (is_end(bank.frequency(first_entry))) {
     // The last entry is gone: save the empty bank and leave bank mode
     // without tuning anything.
     saved = save_bank(cx);
@@ -216,23 +210,25 @@ void sort_bank(Context& cx) {
   }
   st.bank_file_name = bank_name_for(st.bank_number_text);
   if (!load_bank(cx)) return;
-  BankTable& table = st.bank_table;
-  int end = entries_end(cx);
+  const BankView bank(st.bank_table);
+  int end = bank.entries_end();
   if (end < 0) {
     // Nothing to sort, so nothing is saved and the file stays as it was.
-    say(cx, find_end_marker(cx) == first_entry ? "ok" : "inv");
+    say(cx, bank.end_marker() == first_entry ? "ok" : "inv");
     return;
   }
+  const int last_entry = BankView::previous_entry(end);
 
   // Ascending by numeric value; only real entries are compared, so the end
   // marker never moves, and equal values never swap.
   bool exchanged = true;
   while (exchanged) {
     exchanged = false;
-    for (int i = first_entry; i + 2 < end; i += 2) {
-      if (numeric_value(cell(table, i)) > numeric_value(cell(table, i + 2))) {
-        std::swap(cell(table, i), cell(table, i + 2));
-        std::swap(cell(table, i + 1), cell(table, i + 3));
+    for (const int i : EntryCells(first_entry, last_entry)) {
+      const int j = BankView::next_entry(i);
+      if (numeric_value(bank.frequency(i)) > numeric_value(bank.frequency(j))) {
+        std::swap(bank.frequency(i), bank.frequency(j));
+        std::swap(bank.label(i), bank.label(j));
         exchanged = true;
       }
     }
@@ -240,20 +236,21 @@ void sort_bank(Context& cx) {
 
   // Equal neighbours: the second is blanked; the next comparison then sees
   // the blank, so of three equal texts two remain.
-  for (int i = first_entry; i + 2 < end; i += 2) {
-    if (cell(table, i) == cell(table, i + 2)) {
-      cell(table, i + 2) = " ";
-      cell(table, i + 3) = " ";
+  for (const int i : EntryCells(first_entry, last_entry)) {
+    const int j = BankView::next_entry(i);
+    if (bank.frequency(i) == bank.frequency(j)) {
+      bank.frequency(j) = " ";
+      bank.label(j) = " ";
     }
   }
 
   // Remove blanked entries; after a move the same cell holds a new entry.
   for (int i = first_entry; i < end;) {
-    if (cell(table, i) == " ") {
-      close_gap(table, i, end);
-      end -= 2;
+    if (bank.frequency(i) == " ") {
+      close_gap(bank, i, end);
+      end = BankView::previous_entry(end);
     } else {
-      i += 2;
+      i = BankView::next_entry(i);
     }
   }
 
@@ -266,14 +263,9 @@ void put_memory(Context& cx) {
     refuse(cx);
     return;
   }
-  BankTable& source = st.merge_table;
-  cell(source, 0) = "bank00";
-  cell(source, 1) = st.mode_text;
-  cell(source, 2) = st.step_text;
-  cell(source, 3) = " ";
-  cell(source, 4) = st.frequency_text;
-  cell(source, 5) = " ";
-  cell(source, 6) = end_marker;
+  const BankView source(st.merge_table);
+  source.start_new("bank00", st.mode_text, st.step_text);
+  source.append(first_entry, st.frequency_text, " ");
   merge_into_bank(cx);
 }
 
@@ -289,32 +281,29 @@ void copy_bank(Context& cx) {
     say(cx, "create");
     say(cx, mid(source_digits, 1, 1));
     say(cx, mid(source_digits, 2, 1));
-    BankTable& table = st.bank_table;
-    cell(table, 0) = cat("bank", source_digits);
-    cell(table, 1) = st.mode_text;
-    cell(table, 2) = st.step_text;
-    cell(table, 3) = " ";
-    cell(table, 4) = end_marker;
+    BankView(st.bank_table).start_new(cat("bank", source_digits), st.mode_text, st.step_text);
     save_bank(cx);
   }
 
-  const int end = find_end_marker(cx);
-  if (end < 0 || end > last_merge_end) {
+  const ConstBankView bank(st.bank_table);
+  const int end = bank.end_marker();
+  if (end < 0 || end > bank_cells::last_merge_end) {
     // More than the operations are built for: nothing is added anywhere.
     say(cx, "n");
     st.entry_mode = EntryMode::none;
     return;
   }
-  BankTable& copied = st.merge_table;
-  for (int k = 0; k <= last_merge_end; ++k) cell(copied, k) = cell(st.bank_table, k);
-  if (!bank_has_entries(cx)) {
+  const BankView copied(st.merge_table);
+  for (int k = 0; k <= bank_cells::last_merge_end; ++k) copied.cell(k) = bank.cell(k);
+  if (!bank.has_entries()) {
     // No entries to give. A header cut short by the end marker (the three
     // lines bank 0 holds after start-up) is completed as a new bank's would
     // be, so a target created from it gets a whole header.
-    if (end < 2) cell(copied, 1) = st.mode_text;
-    if (end < 3) cell(copied, 2) = st.step_text;
-    if (end < 4) cell(copied, 3) = " ";
-    cell(copied, first_entry) = end_marker;
+    const Text name = copied.name();
+    const Text mode = end > bank_cells::mode ? copied.mode() : st.mode_text;
+    const Text step = end > bank_cells::step ? copied.step() : st.step_text;
+    const Text spare = end > bank_cells::spare ? copied.cell(bank_cells::spare) : Text(" ");
+    copied.start_new(name.str(), mode, step, spare);
   }
   merge_into_bank(cx);
 }
@@ -324,50 +313,44 @@ void merge_into_bank(Context& cx) {
   const Text& number = st.bank_number_text;
   const std::string target_digits = number.size() == 4 ? right(number, 2) : left(number, 2);
   st.bank_file_name = bank_name_for(target_digits);
-  BankTable& table = st.bank_table;
-  const BankTable& source = st.merge_table;
+  const BankView target(st.bank_table);
+  const ConstBankView source(st.merge_table);
   if (!load_bank(cx)) {
     say(cx, "create");
     say(cx, mid(target_digits, 1, 1));
     say(cx, mid(target_digits, 2, 1));
-    cell(table, 0) = cat("bank", target_digits);
-    for (int k = 1; k <= 3; ++k) cell(table, k) = cell(source, k);
-    cell(table, 4) = end_marker;
+    target.start_new(cat("bank", target_digits), source.mode(), source.step(), source.cell(bank_cells::spare));
     save_bank(cx);
   }
   st.entry_mode = EntryMode::none;
 
-  if (!(cell(table, 1) == cell(source, 1))) {
+  if (!(target.mode() == source.mode())) {
     say(cx, "incmode");
     return;
   }
 
   // The target's end, only within the 91 entries the operations are built
   // for; a longer or broken target is left exactly as it is.
-  int e = find_end_marker(cx);
-  if (e < first_entry || e > last_merge_end || e % 2 != 0) {
+  if (!target.within_merge_limit()) {
     say(cx, "n");
     return;
   }
+  int e = target.end_marker();
 
   // Each source entry not yet in the target (nor among those just appended)
   // is appended. The source ends at its first "9999", within the table.
-  for (int j = first_entry; j + 1 <= last_table_cell && !is_end(cell(source, j)); j += 2) {
-    if (is_end(cell(source, j + 1))) break;
+  for (int j = first_entry; j + 1 <= bank_cells::last && !is_end(source.frequency(j)); j = BankView::next_entry(j)) {
+    if (is_end(source.label(j))) break;
     bool present = false;
-    for (int k = first_entry; k < e; k += 2) {
-      if (cell(table, k) == cell(source, j)) {
+    for (const int k : EntryCells(first_entry, e)) {
+      if (target.frequency(k) == source.frequency(j)) {
         present = true;
         break;
       }
     }
     if (present) continue;
-    if (e + 3 > last_table_cell) break;
-    cell(table, e) = cell(source, j);
-    cell(table, e + 1) = cell(source, j + 1);
-    cell(table, e + 2) = end_marker;
-    cell(table, e + 3) = " ";
-    e += 2;
+    if (!BankView::room_after(e)) break;
+    e = target.append(e, source.frequency(j), source.label(j));
   }
   say_saved(cx, save_bank(cx));
 }

@@ -9,6 +9,7 @@
 
 #include "banks/bank_file.h"
 #include "banks/bank_ops.h"
+#include "core/bank_view.h"
 #include "core/context.h"
 #include "core/text.h"
 #include "link/protocol.h"
@@ -177,18 +178,16 @@ void write_bank_to_receiver(Context& cx) {
   say(cx, "wait");
   for (int k = 0; k < 10; ++k) short_pause(cx);
 
-  const BankTable& table = st.bank_table;
   // A bank without entries sends nothing; otherwise the entries end at the
   // real end marker.
-  const int end = bank_has_entries(cx) ? find_end_marker(cx) : 4;
-  const auto at = [&table](int index) -> const Text& { return table[static_cast<std::size_t>(index)]; };
+  const ConstBankView bank(st.bank_table);
   int pauses = 7;
-  for (int i = 4; i < end; i += 2) {
+  for (const int i : bank.entries()) {
     for (int k = 0; k < pauses; ++k) short_pause(cx);
     pauses = pauses > 1 ? pauses - 2 : 1;
-    const int channel = i / 2 - 2;
+    const int channel = BankView::entry_number(i);
     if (bank_entry_usable(cx, i)) {
-      send_text(cx, channel_record(letter, channel, at(i), at(1), sendable_label(at(i + 1))));
+      send_text(cx, channel_record(letter, channel, bank.frequency(i), bank.mode(), sendable_label(bank.label(i))));
     } else {
       say(cx, "inv");  // a frequency that cannot be sent: the channel stays as it is
     }

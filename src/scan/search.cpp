@@ -1,6 +1,9 @@
 #include "scan/search.h"
 
+#include <algorithm>
+
 #include "banks/bank_file.h"
+#include "core/bank_view.h"
 #include "core/context.h"
 #include "link/protocol.h"
 #include "link/receiver.h"
@@ -17,12 +20,11 @@ constexpr std::string_view search_bank_name = "Srchbank";
 constexpr std::string_view search_bank_file = "bank00.dat";
 // The search bank holds at most 91 finds (end marker at cell 186).
 constexpr int search_bank_capacity = 90;
-constexpr int first_entry_cell = 4;
 
 }  // namespace
 
 bool table_holds_search_bank(const Context& cx) {
-  return cx.st.bank_table[0] == search_bank_name && cx.st.bank_file_name == search_bank_file;
+  return ConstBankView(cx.st.bank_table).name() == search_bank_name && cx.st.bank_file_name == search_bank_file;
 }
 
 void start_search(Context& cx) {
@@ -39,12 +41,9 @@ void start_search(Context& cx) {
 
   // A fresh search bank, written at once like any bank save (so an existing
   // bank00.dat is replaced whole or not at all).
-  st.bank_table[0] = search_bank_name;
-  st.bank_table[1] = st.mode_text;
-  st.bank_table[2] = st.step_text;
-  st.bank_table[3] = " ";
-  st.bank_table[4] = end_marker;
-  st.bank_cell_index = 2;
+  BankView(st.bank_table).start_new(search_bank_name, st.mode_text, st.step_text);
+  // One entry before the first, as a load of a bank without entries leaves it.
+  st.bank_cell_index = BankView::previous_entry(bank_cells::first_entry);
   st.selected_bank_loaded = 0;
   save_bank(cx);
 
@@ -79,15 +78,13 @@ void record_found(Context& cx) {
 
   // A bank whose first end marker is not at an even cell of at least 4 has no
   // place where a find could go.
-  const int marker = find_end_marker(cx);
-  if (marker >= first_entry_cell && marker % 2 == 0) {
-    for (int i = first_entry_cell; i <= marker && i < bank_file_lines; i += 2) {
-      Text& cell = st.bank_table[static_cast<std::size_t>(i)];
-      if (cell == st.frequency_text || st.found_count > search_bank_capacity) break;
+  const BankView bank(st.bank_table);
+  const int marker = bank.end_marker();
+  if (BankView::at_entry(marker)) {
+    for (const int i : EntryCells(bank_cells::first_entry, std::min(marker + 1, bank_file_lines))) {
+      if (bank.frequency(i) == st.frequency_text || st.found_count > search_bank_capacity) break;
       if (i != marker) continue;
-      cell = st.frequency_text;
-      st.bank_table[static_cast<std::size_t>(i + 1)] = " ";
-      st.bank_table[static_cast<std::size_t>(i + 2)] = end_marker;
+      bank.append(i, st.frequency_text, " ");
       ++st.found_count;
       if (st.search_stop_mode == SearchStopMode::cont) {
         move_to(cx, layout::found_label);

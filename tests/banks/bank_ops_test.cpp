@@ -169,18 +169,23 @@ TEST(BankOps, CopyMergesEachSourceFrequencyOnceIntoTheTargetUpToNinetyOne) {
   EXPECT_EQ(bench.read_file("bank09.dat"), bank_file("bank09", "FM", "25", {{"430", "Rep"}, {"145.5", "Other"}}));
   EXPECT_EQ(bench.read_file("bank03.dat"), bank_file("bank03", "FM", "12.5", {}));
 
-  // Banks longer than 91 entries take and give nothing.
+  // Banks longer than 91 entries take and give nothing; one of 91 still takes one more.
   bench.forget();
-  const std::string long_bank = bank_file("bank06", "FM", "12.5", numbered_entries(95));
+  const std::string long_bank = bank_file("bank06", "FM", "12.5", numbered_entries(92));
   const std::string short_bank = bank_file("bank07", "FM", "12.5", {{"145.5", " "}});
   bench.write_file("bank06.dat", long_bank);
   bench.write_file("bank07.dat", short_bank);
-  bench.st.frequency_text = "146.5";
+  bench.write_file("bank08.dat", bank_file("bank08", "FM", "12.5", numbered_entries(91)));
+  bench.st.frequency_text = "999.5";
   bench.run(put_memory, "06");
   bench.run(copy_bank, "0607");
-  EXPECT_EQ(bench.audio.spoken_text(), "n n");
+  bench.run(put_memory, "08");
+  EXPECT_EQ(bench.audio.spoken_text(), "n n ok");
   EXPECT_EQ(bench.read_file("bank06.dat"), long_bank);
   EXPECT_EQ(bench.read_file("bank07.dat"), short_bank);
+  Entries full = numbered_entries(91);
+  full.emplace_back("999.5", " ");
+  EXPECT_EQ(bench.read_file("bank08.dat"), bank_file("bank08", "FM", "12.5", full));
 }
 
 TEST(BankOps, SortOrdersByNumberAndDropsRepeatedFrequencies) {

@@ -5,7 +5,9 @@
 #include <variant>
 
 #include "banks/bank_file.h"
+#include "core/bank_view.h"
 #include "core/context.h"
+#include "core/start/state_record.h"
 #include "link/receiver.h"
 #include "link/serial.h"
 #include "panel/display.h"
@@ -64,20 +66,6 @@ const std::array<InitialValue, 22> initial_values = {{
     Initial{&State::bank_file_name, "bank00.dat"},
 }};
 
-struct SavedSetting {
-  Text State::*variable;
-  std::string_view default_value;  // used when there is no state record
-  int record_cell;                 // the cell of the state record it comes from
-};
-
-const std::array<SavedSetting, 5> saved_settings = {{
-    {&State::search_low_text, "145", 3},
-    {&State::search_high_text, "146", 4},
-    {&State::step_text, "12.5", 5},
-    {&State::frequency_text, "145", 2},
-    {&State::mode_text, "FM", 1},
-}};
-
 void set_initial_values(State& st) {
   for (const InitialValue& row : initial_values) {
     std::visit([&st](const auto& initial) { st.*initial.variable = initial.value; }, row);
@@ -87,9 +75,10 @@ void set_initial_values(State& st) {
 // A state record: the first line begins with "***", and every value it gives
 // back is printable text (anything else would go onto the serial line).
 bool holds_state_record(const State& st) {
-  if (left(st.bank_table[0], 3) != "***") return false;
-  for (const SavedSetting& row : saved_settings) {
-    if (!printable_ascii(st.bank_table[static_cast<std::size_t>(row.record_cell)])) return false;
+  const ConstBankView record(st.bank_table);
+  if (!record.cell(state_record::title_cell).str().starts_with(state_record::title_mark)) return false;
+  for (const state_record::Setting& row : state_record::settings) {
+    if (!printable_ascii(record.cell(row.cell))) return false;
   }
   return true;
 }
@@ -99,15 +88,14 @@ bool holds_state_record(const State& st) {
 void restore_or_default(Context& cx) {
   State& st = cx.st;
   if (!holds_state_record(st)) {
-    for (const SavedSetting& row : saved_settings) st.*row.variable = row.default_value;
+    for (const state_record::Setting& row : state_record::settings) st.*row.variable = row.default_value;
     return;
   }
-  for (const SavedSetting& row : saved_settings) {
-    st.*row.variable = st.bank_table[static_cast<std::size_t>(row.record_cell)];
-  }
-  st.bank_table[0] = "Srchbank";
-  st.bank_table[2] = end_marker;
-  st.bank_table[3] = "     ";
+  const BankView record(st.bank_table);
+  for (const state_record::Setting& row : state_record::settings) st.*row.variable = record.cell(row.cell);
+  record.cell(state_record::title_cell) = "Srchbank";
+  record.cell(state_record::restored_end_cell) = end_marker;
+  record.cell(state_record::restored_end_cell + 1) = state_record::after_end;
   save_bank(cx);
 }
 

@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "banks/bank_file.h"
+#include "core/bank_view.h"
 #include "core/config.h"
 #include "core/context.h"
 #include "core/start/connection.h"
+#include "core/start/state_record.h"
 #include "link/protocol.h"
 #include "link/receiver.h"
 #include "link/serial.h"
@@ -106,14 +108,11 @@ void shut_down(Context& cx, bool write_state_record) {
 
   if (write_state_record) {
     const LocalTime now = cx.io.clock.local_time();
-    st.bank_table[0] = cat(st.banner_text, "  ", date_text(now), "  ", time_text(now));
-    st.bank_table[1] = st.mode_text;
-    st.bank_table[2] = st.frequency_text;
-    st.bank_table[3] = st.search_low_text;
-    st.bank_table[4] = st.search_high_text;
-    st.bank_table[5] = st.step_text;
-    st.bank_table[6] = end_marker;
-    st.bank_table[7] = "     ";
+    const BankView record(st.bank_table);
+    record.cell(state_record::title_cell) = cat(st.banner_text, "  ", date_text(now), "  ", time_text(now));
+    for (const state_record::Setting& row : state_record::settings) record.cell(row.cell) = st.*row.variable;
+    record.cell(state_record::end_cell) = end_marker;
+    record.cell(state_record::end_cell + 1) = state_record::after_end;
     st.bank_file_name = "bank00.dat";
     save_bank(cx);
   }

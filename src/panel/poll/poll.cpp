@@ -8,6 +8,7 @@
 #include "banks/bank_file.h"
 #include "banks/bank_ops.h"
 #include "commands/dispatch.h"
+#include "core/bank_view.h"
 #include "core/context.h"
 #include "link/protocol.h"
 #include "link/receiver.h"
@@ -89,15 +90,12 @@ void show_level(Context& cx) {
 int last_tuned_cell(const Context& cx) {
   const State& st = cx.st;
   if (st.bank_scan_state == BankScanState::started) return st.bank_cell_index;
-  if (st.bank_cell_index > 4) return st.bank_cell_index - 2;
-  const int end = find_end_marker(cx);
-  return end >= 6 ? end - 2 : 4;
+  if (st.bank_cell_index > bank_cells::first_entry) return BankView::previous_entry(st.bank_cell_index);
+  const int end = ConstBankView(st.bank_table).end_marker();
+  return end > bank_cells::first_entry ? BankView::previous_entry(end) : bank_cells::first_entry;
 }
 
-bool valid_entry_cell(const Context& cx, int cell) {
-  if (!bank_has_entries(cx)) return false;
-  return cell >= 4 && cell % 2 == 0 && cell < find_end_marker(cx);
-}
+bool valid_entry_cell(const Context& cx, int cell) { return ConstBankView(cx.st.bank_table).holds_entry(cell); }
 
 // A: the receiver scan hears nothing.
 bool receiver_scan_quiet(const State& st) {
@@ -131,19 +129,19 @@ bool step_bank_scan(Context& cx) {
   set_colour(cx, colour_green);
   print_text(cx, {space_text(39)});
   // A table without entries (replaced since the scan started) is never tuned.
-  if (!valid_entry_cell(cx, st.bank_cell_index)) st.bank_cell_index = 4;
+  if (!valid_entry_cell(cx, st.bank_cell_index)) st.bank_cell_index = bank_cells::first_entry;
   if (valid_entry_cell(cx, st.bank_cell_index)) {
     // An entry that cannot be tuned is skipped with "inv"; the next cycle
     // tunes the one after it.
     if (bank_entry_usable(cx, st.bank_cell_index)) {
-      st.frequency_text = st.bank_table[static_cast<std::size_t>(st.bank_cell_index)];
+      st.frequency_text = ConstBankView(st.bank_table).frequency(st.bank_cell_index);
       st.argument_text = st.frequency_text;
       tune_vfo_a(cx);
     } else {
       say(cx, "inv");
     }
-    st.bank_cell_index += 2;
-    if (st.bank_cell_index >= find_end_marker(cx)) st.bank_cell_index = 4;
+    st.bank_cell_index = BankView::next_entry(st.bank_cell_index);
+    if (!valid_entry_cell(cx, st.bank_cell_index)) st.bank_cell_index = bank_cells::first_entry;
   }
   if (st.bank_scan_state != BankScanState::scanning) {
     show_status_banner(cx, scanning_banner);
@@ -182,10 +180,8 @@ bool halt_bank_scan(Context& cx) {
     move_to(cx, layout::lower_line);
     use_banner_font(cx);
     set_colour(cx, colour_green);
-    const int label_cell = last_tuned_cell(cx) + 1;
-    if (label_cell > 0 && label_cell < bank_table_size) {
-      print_text(cx, {st.bank_table[static_cast<std::size_t>(label_cell)]});
-    }
+    const int entry = last_tuned_cell(cx);
+    if (entry >= 0 && entry + 1 < bank_table_size) print_text(cx, {ConstBankView(st.bank_table).label(entry)});
     st.bank_scan_state = BankScanState::stopped;
   }
   st.meter_state = MeterState::idle;
