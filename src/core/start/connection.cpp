@@ -35,6 +35,9 @@ struct Initial {
   T State::*variable;
   typename StartValue<T>::type value;
 };
+// Spelled out for compilers without deduction for aggregates.
+template <typename T, typename V>
+Initial(T State::*, V) -> Initial<T>;
 
 using InitialValue =
     std::variant<Initial<int>, Initial<Text>, Initial<ConnectionState>, Initial<MeterState>, Initial<EntryMode>,
