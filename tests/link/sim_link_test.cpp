@@ -52,6 +52,7 @@ class Simulator {
     }
     for (int i = 0; i < 500 && !std::filesystem::exists(bench.dir / "COM1"); ++i) std::this_thread::sleep_for(10ms);
     control_ = bench.dir / "control";
+    log_ = bench.dir / "sim.log";
   }
   ~Simulator() {
     if (pid_ > 0) {
@@ -59,14 +60,28 @@ class Simulator {
       waitpid(pid_, nullptr, 0);
     }
   }
+  // Sends a control line and waits until the simulator has logged it, so it
+  // is in force before the next command.
   void control(const std::string& line) const {
-    std::ofstream fifo(control_);
-    fifo << line << "\n";
+    {
+      std::ofstream fifo(control_);
+      fifo << line << "\n";
+    }
+    for (int i = 0; i < 1000 && !logged("# " + line); ++i) std::this_thread::sleep_for(5ms);
+    EXPECT_TRUE(logged("# " + line)) << line;
   }
 
  private:
+  bool logged(const std::string& text) const {
+    std::ifstream log(log_);
+    std::ostringstream all;
+    all << log.rdbuf();
+    return all.str().find(text) != std::string::npos;
+  }
+
   pid_t pid_ = -1;
   std::filesystem::path control_;
+  std::filesystem::path log_;
 };
 
 // A Context on the real serial port, the other services recorded.
@@ -142,7 +157,6 @@ TEST(LinkOnPty, LevelReportWinsOverLevelPoll) {
 TEST(LinkOnPty, AMemoryListingIsLoggedWholeThenAtItsChannel) {
   PtyLink link;
   link.sim.control("memory A00 145.5 NFM \"REPEATER\"");
-  std::this_thread::sleep_for(50ms);
   link.send("MAA");
   link.receive_when_ready(100);
   EXPECT_EQ(left(link.cx->st.reply_text, 5), "MXA00");
@@ -157,7 +171,6 @@ TEST(LinkOnPty, AHungUpLineNeverBlocksOrSpins) {
   link.send("LM");
   link.receive_when_ready(8);
   link.sim.control("fault hangup");
-  std::this_thread::sleep_for(200ms);
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < 2000; ++i) {
     link.send("LM");
