@@ -62,7 +62,7 @@ struct BankBench : Bench {
     audio.plays.clear();
     take_commands();
   }
-  long pauses() const {
+  std::ptrdiff_t pauses() const {
     const auto all = audio.spoken(true);
     return std::count(all.begin(), all.end(), "shdel");
   }
