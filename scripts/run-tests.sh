@@ -5,7 +5,7 @@
 # then builds and runs the tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer (warnings as errors there too), and last runs
 # every fuzz target for FUZZ_SECONDS (default 20) each: any finding fails the
-# run.
+# run. Last, the Windows build and its tests under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,5 +34,14 @@ echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 
 echo "== fuzzing (bounded time, AddressSanitizer and UndefinedBehaviorSanitizer, any finding fails)"
 FUZZ_SECONDS=${FUZZ_SECONDS:-20} scripts/run-fuzz.sh
+
+# ---------------------------------------------------------------- Windows
+# The Windows program cross-built with mingw-w64 (and packed into dist/),
+# then the core tests, the Win32 layer tests and the whole panel against the
+# simulator under wine in Xvfb (tests/windows/wine_tests.py).
+echo "== Windows build"
+scripts/build-windows.sh talvaro-e2e talvaro_tests win32_probe
+echo "== Windows tests under wine"
+(cd build-windows && ctest --output-on-failure)
 
 echo "== all tests passed"

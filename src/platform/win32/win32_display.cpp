@@ -146,6 +146,11 @@ int Win32Display::draw_text(int x, int y, std::string_view text, const FontSpec&
   // Shown at once, whatever the program does next.
   const win32::WindowDc screen(window_.get());
   if (screen.get() != nullptr) BitBlt(screen.get(), x, y, extent.cx, extent.cy, surface_.get(), x, y, SRCCOPY);
+  // A window system may hold drawing back until the thread next looks at
+  // its message queue (wine does): a look that takes nothing out lets it
+  // show now, while the program may go on to block in a clip.
+  MSG none;
+  PeekMessageA(&none, nullptr, WM_NULL, WM_NULL, PM_NOREMOVE | PM_NOYIELD);
   return extent.cx;
 }
 

@@ -1,0 +1,283 @@
+"""Tests of the Windows build under wine, in Xvfb: the Win32 display and
+event source on their own (win32_probe.exe), and the whole panel
+(talvaro-e2e.exe) against the receiver simulator, whose pseudo-terminal wine
+maps to COM1 through its registry (HKLM\\Software\\Wine\\Ports). The same
+keys go to the Linux build too, and the two runs must put the same bytes on
+the wire and write the same bank file.
+
+The wine prefix lives in the Windows build folder (wineprefix/), made on
+first use. Needs the Windows build (scripts/build-windows.sh talvaro-e2e
+win32_probe) and the Linux build (talvaro-e2e, ar8600-sim, wave/).
+
+    wine_tests.py --windows-build build-windows --build build [--keep] [Test.test_name]
+"""
+
+import argparse
+import dataclasses
+import os
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import harness  # noqa: E402
+
+SETTINGS = {"windows_build": "build-windows", "build": "build", "keep": False}
+# A spinning program uses a whole processor; an idle one a few per cent,
+# wine's own threads included.
+IDLE_CPU_SHARE = 0.3
+
+
+def wine_environment():
+    prefix = os.path.join(os.path.abspath(SETTINGS["windows_build"]), "wineprefix")
+    return {"WINEPREFIX": prefix, "WINEDLLOVERRIDES": "mscoree,mshtml=", "WINEDEBUG": "-all"}
+
+
+def wine_tool(*arguments, check=False):
+    """Runs a wine tool in the tests' prefix, making the prefix on first use."""
+    environment = dict(os.environ, **wine_environment())
+    if not os.path.isfile(os.path.join(environment["WINEPREFIX"], "system.reg")):
+        subprocess.run(["wineboot", "-i"], env=environment, capture_output=True, timeout=300, check=True)
+        subprocess.run(["wineserver", "-w"], env=environment, timeout=300)
+    return subprocess.run(list(arguments), env=environment, capture_output=True, timeout=120, check=check)
+
+
+def end_wine():
+    """Ends the prefix's wine server and with it every program it runs."""
+    wine_tool("wineserver", "-k")
+
+
+def windows_program(*parts):
+    return os.path.join(os.path.abspath(SETTINGS["windows_build"]), *parts)
+
+
+class WinePanel(harness.Panel):
+    """A run of talvaro-e2e.exe under wine: the Linux harness's run, with the
+    simulator's terminal as COM1 of the prefix and the clips of the Linux
+    build in the working folder."""
+
+    def __init__(self, **options):
+        super().__init__(SETTINGS["build"], **options)
+        self.exe = windows_program("talvaro-e2e.exe")
+        self.program = self.path("talvaro-under-wine")
+        with open(self.program, "w") as script:
+            script.write('#!/bin/sh\nexec wine "%s"\n' % self.exe)
+        os.chmod(self.program, 0o755)
+        self.environment.update(wine_environment())
+
+    def check_build(self):
+        if not os.path.isfile(self.exe):
+            return "no %s (scripts/build-windows.sh talvaro-e2e)" % self.exe
+        return super().check_build()
+
+    def prepare(self):
+        super().prepare()
+        os.symlink(os.path.join(self.build, "wave"), self.path("wave"))
+        self.terminal = os.readlink(self.path("COM1"))
+        wine_tool("wine", "reg", "add", r"HKLM\Software\Wine\Ports", "/v", "COM1", "/d", self.terminal, "/f", check=True)
+        # The port mapping is read when the server starts.
+        end_wine()
+
+    def clip_records(self, since=None):
+        # Clip paths come with backslashes from Windows.
+        return [dataclasses.replace(clip, name=clip.name.rsplit("\\", 1)[-1]) for clip in super().clip_records(since)]
+
+    def close(self, grace=5.0):
+        super().close(grace)
+        end_wine()
+
+
+class WindowsTestCase(unittest.TestCase):
+    def start(self, panel, connect=True):
+        self.addCleanup(panel.close)
+        panel.start()
+        if connect:
+            panel.wait_connected(timeout=90)
+        return panel
+
+
+class Panel(WindowsTestCase):
+    KEYS = [("1 4 6 . 5 Enter", "ST012.50"), ("F2", "MD2"), ("F1", "MD1")]
+
+    def run_keys(self, panel):
+        """The key script, then Q: what went over the wire (level polls left
+        out), the debug log without its first line and the level exchanges,
+        and bank00.dat."""
+        for keys, command in self.KEYS:
+            panel.press(keys, command=command)
+        self.assertEqual(panel.quit(), 0)
+        debug = [line for line in panel.debug_log()[1:] if line not in ("TX= LM",) and not line.startswith("RX= LM")]
+        return panel.sim_commands(skip=("LM",)), debug, panel.read_file("bank00.dat")
+
+    def test_keys_bank_file_and_wire_as_on_linux(self):
+        """First start, a typed frequency, F2, F1 and Q under wine: the same
+        wire bytes, debug log and bank00.dat (CR LF) as the Linux build; the
+        next start restores the state."""
+        p = self.start(WinePanel())
+        wire = p.sim_commands()
+        self.assertEqual(wire[:5], ["VA0145000000", "MD1", "ST012.50", "AT0", "LM"])
+        self.assertEqual(p.clips()[:4], ["talvaro", "4", "point", "1"])
+        on_windows = self.run_keys(p)
+
+        linux = harness.Panel(SETTINGS["build"], keep=SETTINGS["keep"])
+        self.addCleanup(linux.close)
+        linux.start()
+        linux.wait_connected()
+        on_linux = self.run_keys(linux)
+
+        self.assertEqual(on_windows[0], on_linux[0], "wire")
+        self.assertEqual(on_windows[1], on_linux[1], "debug log")
+        bank, linux_bank = on_windows[2], on_linux[2]
+        self.assertRegex(bank.split("\r\n")[0], harness.STATE_FIRST_LINE)
+        self.assertEqual(bank.split("\r\n")[1:], linux_bank.split("\r\n")[1:], "bank00.dat")
+        self.assertEqual(bank.split("\r\n")[1:], ["FM", "146.5", "145", "146", "12.5", "9999", ""])
+
+        m = p.mark()
+        p.start_panel()
+        p.wait_connected(timeout=90)
+        self.assertEqual(p.sim_commands(since=m)[:4], ["VA0146.50000", "MD1", "ST012.50", "AT0"])
+
+    def test_line_settings_levels_and_hangup(self):
+        """The port as the panel sets it (8 data bits, 2 stop bits, no parity,
+        9600 baud), level polls answered, and a hang-up: keys still answered,
+        no spinning, Q still ends the program."""
+        p = self.start(WinePanel())
+        settings = subprocess.run(["stty", "-F", p.terminal, "-a"], capture_output=True, text=True, check=True).stdout
+        self.assertIn("speed 9600 baud;", settings)
+        for setting in ("cs8", "cstopb", "-parenb"):
+            self.assertIn(setting, settings.split())
+        p.wait_debug("RX= LM%000", count=2)
+
+        p.control("fault hangup")
+        mark, cpu, start = p.mark(), p.cpu_seconds(), time.monotonic()
+        p.wait_debug("TX= LM", since=mark, count=10)
+        share = (p.cpu_seconds() - cpu) / (time.monotonic() - start)
+        sys.stderr.write("\n  processor share after the hang-up: %.3f\n" % share)
+        self.assertLess(share, IDLE_CPU_SHARE)
+        dead = p.mark()
+        p.press("F", clip="fm")
+        self.assertEqual(p.quit(), 0)
+        self.assertEqual(p.sim_commands(since=dead), [], "nothing reaches the receiver over the dead line")
+
+
+class Core(unittest.TestCase):
+    # Core tests that hold for POSIX file systems only: symbolic links (none
+    # under wine), POSIX mode bits, and the spelling of a found clip's path (a
+    # file system without letter case finds "FM.wav" under the name asked
+    # for, with backslashes; the same file plays).
+    POSIX_ONLY = [
+        "BankOps.DeleteBankFileNeedsTwoDigitsAndSparesReadOnlyFilesAndLinkTargets",
+        "SaveBank.LinksAreSavedThroughAndStayLinks",
+        "SaveBank.ReplacesOnlyAWritableTargetAndSaysWhetherItDid",
+        "Voice.FindsFilesWithoutRegardToCaseAndNeverAddsASecondExtension",
+        "Voice.LooksBesideTheProgramAfterTheWorkingFolder",
+        "FunctionKeys.ClipThenCommandThenTheModeLine",
+        "ApplyMode.DrawsFirstThenPlaysAndSends",
+    ]
+
+    def test_core_tests_pass_on_the_windows_runtime(self):
+        """talvaro_tests.exe: the core's unit and scenario tests, their files
+        on the Windows C runtime."""
+        self.addCleanup(end_wine)
+        program = windows_program("tests", "talvaro_tests.exe")
+        run = wine_tool("wine", program, "--gtest_brief=1", "--gtest_filter=-" + ":".join(self.POSIX_ONLY))
+        output = run.stdout.decode("latin-1")
+        sys.stderr.write(output[-400:])
+        self.assertEqual(run.returncode, 0, output[-4000:])
+        self.assertIn("[  PASSED  ]", output)
+
+
+class Layer(WindowsTestCase):
+    """win32_probe.exe: the window, its text, real key presses, timer ticks
+    that merge while the thread is busy, and the close request."""
+
+    KEYS = ["0", "9", "a", "q", "z", "F1", "F7", "Up", "Down", "Left", "Right", "Prior", "Next", "Return", "space"]
+    CODES = [48, 57, 65, 81, 90, 112, 118, 38, 40, 37, 39, 33, 34, 13, 32]
+
+    def test_window_text_keys_timer_and_close(self):
+        folder = harness.tempfile.mkdtemp(prefix="talvaro-win32-")
+        if not SETTINGS["keep"]:
+            self.addCleanup(shutil.rmtree, folder, True)
+        xvfb = harness.Xvfb(folder)
+        xvfb.start()
+        self.addCleanup(xvfb.stop)
+        self.addCleanup(end_wine)
+        wine_tool("true")  # the prefix, before the clock starts
+        output = harness.Log(os.path.join(folder, "probe.out"))
+        with open(output.path, "wb") as sink:
+            probe = harness.start_child(
+                ["wine", windows_program("tests", "windows", "win32_probe.exe")], cwd=folder, stdout=sink,
+                stderr=subprocess.DEVNULL, env=dict(os.environ, DISPLAY=xvfb.display, **wine_environment()))
+        self.addCleanup(harness.stop_process, probe)
+
+        def wait_line(line):
+            """Waits for a line of the probe holding the words; returns how
+            many lines it has written."""
+            deadline = time.monotonic() + 60
+            while not any(line in said for said in output.read()):
+                self.assertLess(time.monotonic(), deadline, "probe said %r, not %r" % (output.read(), line))
+                self.assertIsNone(probe.poll(), "the probe ended: %r" % output.read())
+                time.sleep(harness.POLL_SECONDS)
+            return len(output.read())
+
+        def xdotool(*arguments):
+            return subprocess.run(["xdotool", *arguments], env=dict(os.environ, DISPLAY=xvfb.display),
+                                  capture_output=True, text=True, check=True).stdout
+
+        def screenshot():
+            return harness.parse_ppm(subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
+                                                    env=dict(os.environ, DISPLAY=xvfb.display),
+                                                    capture_output=True, check=True).stdout)
+
+        wait_line("ready")
+        window = xdotool("search", "--onlyvisible", "--name", "Talvaro layer probe").split()[-1]
+        geometry = xdotool("getwindowgeometry", window)
+        self.assertIn("Position: 250,100", geometry)
+        self.assertIn("Geometry: 950x500", geometry)
+        # "88" in red at (100, 100) of the client area, on white.
+        image = screenshot()
+        self.assertGreater(len(image.points(350, 200, 500, 280, harness.is_red)), 100)
+        self.assertGreater(len(image.points(350, 200, 500, 280, lambda rgb: rgb == (255, 255, 255))), 100)
+
+        xdotool("windowfocus", "--sync", window)
+        start = len(output.read())
+        xdotool("key", "--delay", "50", *self.KEYS)
+        wait_line("down 32")
+        downs = [int(word) for line in output.read()[start:] for word in line.split() if word.isdigit()]
+        self.assertEqual(downs, self.CODES)
+
+        # Busy with the timer running: the keys pressed meanwhile come first,
+        # then one tick for all the periods that passed; "77" shows at once.
+        xdotool("key", "t")
+        busy = wait_line("busy")
+        self.assertGreater(len(screenshot().points(650, 200, 800, 280, harness.is_blue)), 100)
+        xdotool("key", "k")
+        open(os.path.join(folder, "go"), "w").close()
+        wait_line("down 75 up tick")
+        self.assertNotIn("tick tick", " ".join(output.read()[busy:]))
+
+        xdotool("key", "alt+F4")
+        self.assertEqual(probe.wait(timeout=30), 0)
+        self.assertIn("close", output.read()[-1])
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--windows-build", default="build-windows")
+    parser.add_argument("--build", default="build")
+    parser.add_argument("--keep", action="store_true", help="keep the working folders")
+    arguments, rest = parser.parse_known_args()
+    SETTINGS.update(windows_build=arguments.windows_build, build=arguments.build, keep=arguments.keep)
+    harness.SETTINGS.update(build=arguments.build, keep=arguments.keep)
+    missing = harness.missing_tools() + [tool for tool in ("wine", "wineserver") if shutil.which(tool) is None]
+    if missing:
+        print("SKIPPED: the Windows tests need %s" % ", ".join(missing))
+        return 77
+    program = unittest.main(argv=[sys.argv[0]] + rest, exit=False)
+    return 0 if program.result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
