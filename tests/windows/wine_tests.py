@@ -161,6 +161,18 @@ class Panel(WindowsTestCase):
         self.assertEqual(p.quit(), 0)
         self.assertEqual(p.sim_commands(since=dead), [], "nothing reaches the receiver over the dead line")
 
+    def test_port_that_does_not_exist(self):
+        """COM9, which the prefix does not have: nothing goes out, the first
+        key ends the program with "rnc", and the state record is written."""
+        p = self.start(WinePanel(config=harness.config_text(port="COM9")), connect=False)
+        p.wait_clip("attoff")
+        m = p.mark()
+        p.keys("F")
+        self.assertEqual(p.wait_exit(), 0)
+        self.assertEqual(p.clips(since=m), ["rnc"])
+        self.assertEqual(p.sim_commands(), [])
+        self.assertEqual(p.file_lines("bank00.dat")[1:], ["FM", "145.0", "145", "146", "12.5", "9999"])
+
 
 class Core(unittest.TestCase):
     # Core tests that hold for POSIX file systems only: symbolic links (none
