@@ -120,6 +120,12 @@ class Panel(WindowsTestCase):
         self.assertEqual(wire[:5], ["VA0145000000", "MD1", "ST012.50", "AT0", "LM"])
         self.assertEqual(p.clips()[:4], ["talvaro", "4", "point", "1"])
         on_windows = self.run_keys(p)
+        # Enter's pause between VA and ST is a clip heard to its end (150 ms),
+        # also with no sound device.
+        wire = [command for command in p.sim_command_records() if command.text != "LM"]
+        pairs = zip(wire, wire[1:])
+        gaps = [b.seconds - a.seconds for a, b in pairs if (a.text, b.text) == ("VA0146.50000", "ST012.50")]
+        self.assertGreaterEqual(max(gaps), 0.145)
 
         linux = harness.Panel(SETTINGS["build"], keep=SETTINGS["keep"])
         self.addCleanup(linux.close)
