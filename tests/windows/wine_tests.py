@@ -28,6 +28,8 @@ SETTINGS = {"windows_build": "build-windows", "build": "build", "keep": False}
 # A spinning program uses a whole processor; an idle one a few per cent,
 # wine's own threads included.
 IDLE_CPU_SHARE = 0.3
+# The stty words of the line format and speed.
+LINE_WORDS = {"parenb", "parodd", "cs5", "cs6", "cs7", "cs8", "cstopb", "1200", "2400", "4800", "9600", "19200", "38400"}
 
 
 def wine_environment():
@@ -76,9 +78,16 @@ class WinePanel(harness.Panel):
         super().prepare()
         os.symlink(os.path.join(self.build, "wave"), self.path("wave"))
         self.terminal = os.readlink(self.path("COM1"))
+        self.found_settings = self.line_settings()
         wine_tool("wine", "reg", "add", r"HKLM\Software\Wine\Ports", "/v", "COM1", "/d", self.terminal, "/f", check=True)
         # The port mapping is read when the server starts.
         end_wine()
+
+    def line_settings(self):
+        """Speed, parity, character size and stop bits of the terminal, as
+        stty words."""
+        said = subprocess.run(["stty", "-F", self.terminal, "-a"], capture_output=True, text=True, check=True).stdout
+        return [word for word in said.replace(";", " ").split() if word.lstrip("-") in LINE_WORDS]
 
     def clip_records(self, since=None):
         # Clip paths come with backslashes from Windows.
@@ -147,15 +156,19 @@ class Panel(WindowsTestCase):
 
     def test_line_settings_levels_and_hangup(self):
         """The port as the panel sets it (8 data bits, 2 stop bits, no parity,
-        9600 baud), level polls answered, and a hang-up: keys still answered,
-        no spinning, Q still ends the program."""
-        p = self.start(WinePanel())
-        settings = subprocess.run(["stty", "-F", p.terminal, "-a"], capture_output=True, text=True, check=True).stdout
-        self.assertIn("speed 9600 baud;", settings)
-        for setting in ("cs8", "cstopb", "-parenb"):
-            self.assertIn(setting, settings.split())
-        p.wait_debug("RX= LM%000", count=2)
+        19200 baud) and as it gives it back at the end; level polls answered;
+        then, in a second run, a hang-up: keys still answered, no spinning, Q
+        still ends the program."""
+        p = WinePanel(config=harness.config_text(baud="19200"))
 
+        self.start(p)
+        self.assertEqual(p.line_settings(), ["19200", "-parenb", "-parodd", "cs8", "cstopb"])
+        p.wait_debug("RX= LM%000", count=2)
+        self.assertEqual(p.quit(), 0)
+        self.assertEqual(p.line_settings(), p.found_settings)
+
+        p.start_panel()
+        p.wait_connected(timeout=90)
         p.control("fault hangup")
         mark, cpu, start = p.mark(), p.cpu_seconds(), time.monotonic()
         p.wait_debug("TX= LM", since=mark, count=10)
