@@ -1,6 +1,7 @@
 #include "platform/win32/win32_display.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 namespace talvaro {
@@ -26,10 +27,8 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
   const auto* display = reinterpret_cast<const Win32Display*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   switch (message) {
     case WM_PAINT: {
-      PAINTSTRUCT paint{};
-      HDC dc = BeginPaint(window, &paint);
-      if (dc != nullptr && display != nullptr) display->paint(dc, paint.rcPaint);
-      EndPaint(window, &paint);
+      const win32::PaintDc dc(window);
+      if (dc.get() != nullptr && display != nullptr) display->paint(dc.get(), dc.area());
       return 0;
     }
     case WM_ERASEBKGND:
@@ -122,7 +121,10 @@ HFONT Win32Display::font_for(const FontSpec& spec) {
   auto key = std::make_tuple(face, spec.points, spec.weight);
   if (const auto known = fonts_.find(key); known != fonts_.end()) return known->second.get();
   // A negative height asks for the character height, as the points give it.
-  const int height = std::clamp(MulDiv(std::abs(spec.points), dpi_, 72), 1, largest_pixel_height);
+  const int points = spec.points == INT_MIN ? INT_MAX : std::abs(spec.points);
+  // MulDiv answers -1 when the result overflows: the largest height then.
+  const int scaled = MulDiv(points, dpi_, 72);
+  const int height = scaled < 0 ? largest_pixel_height : std::clamp(scaled, 1, largest_pixel_height);
   HFONT font =
       CreateFontA(-height, 0, 0, 0, std::clamp(spec.weight, 0, 1000), FALSE, FALSE, FALSE, ANSI_CHARSET,
                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());

@@ -85,4 +85,20 @@ class WindowDc {
   HDC dc_;
 };
 
+// The painting of a window's invalid region, for the length of WM_PAINT.
+class PaintDc {
+ public:
+  explicit PaintDc(HWND window) : window_(window), dc_(::BeginPaint(window, &paint_)) {}
+  ~PaintDc() { ::EndPaint(window_, &paint_); }
+  PaintDc(const PaintDc&) = delete;
+  PaintDc& operator=(const PaintDc&) = delete;
+  HDC get() const { return dc_; }
+  const RECT& area() const { return paint_.rcPaint; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
 }  // namespace talvaro::win32
