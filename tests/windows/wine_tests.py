@@ -13,6 +13,8 @@ win32_probe) and the Linux build (talvaro-e2e, ar8600-sim, wave/).
 """
 
 import argparse
+import ctypes
+import ctypes.util
 import dataclasses
 import os
 import shutil
@@ -49,6 +51,39 @@ def wine_tool(*arguments, check=False):
 def end_wine():
     """Ends the prefix's wine server and with it every program it runs."""
     wine_tool("wineserver", "-k")
+
+
+class ClientMessage(ctypes.Structure):
+    """XClientMessageEvent, padded to the size of an XEvent."""
+
+    _fields_ = [
+        ("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+        ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+        ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12),
+    ]
+
+
+def request_close(display_name, window):
+    """Asks the window to close as a window manager's close box does: the
+    WM_DELETE_WINDOW message of the WM_PROTOCOLS it takes part in."""
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x11.XFlush.argtypes = x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(display_name.encode())
+    if not display:
+        raise AssertionError("cannot open the X display %s" % display_name)
+    try:
+        event = ClientMessage(type=33, window=window, format=32)  # ClientMessage
+        event.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+        event.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+        x11.XSendEvent(display, window, 0, 0, ctypes.byref(event))
+        x11.XFlush(display)
+    finally:
+        x11.XCloseDisplay(display)
 
 
 def windows_program(*parts):
@@ -289,6 +324,13 @@ class Layer(WindowsTestCase):
         wait_line("down 75 up tick")
         self.assertNotIn("tick tick", " ".join(output.read()[busy:]))
 
+        # The close box (the window manager's request), then Alt+F4: each
+        # only asks; the window stays until the program ends.
+        start = len(output.read())
+        request_close(xvfb.display, int(window))
+        wait_line("close")
+        self.assertIsNone(probe.poll())
+        self.assertEqual(output.read()[start], "close")
         xdotool("key", "alt+F4")
         self.assertEqual(probe.wait(timeout=30), 0)
         self.assertIn("close", output.read()[-1])
