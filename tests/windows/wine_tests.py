@@ -20,6 +20,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -263,7 +264,7 @@ class Layer(WindowsTestCase):
     CODES = [48, 57, 65, 81, 90, 112, 118, 38, 40, 37, 39, 33, 34, 13, 32]
 
     def test_window_text_keys_timer_and_close(self):
-        folder = harness.tempfile.mkdtemp(prefix="talvaro-win32-")
+        folder = tempfile.mkdtemp(prefix="talvaro-win32-")
         if not SETTINGS["keep"]:
             self.addCleanup(shutil.rmtree, folder, True)
         xvfb = harness.Xvfb(folder)
