@@ -216,6 +216,16 @@ class Panel(WindowsTestCase):
         self.assertEqual(p.quit(), 0)
         self.assertEqual(p.sim_commands(since=dead), [], "nothing reaches the receiver over the dead line")
 
+    def test_session_end(self):
+        """Windows ending the session (wineboot --end-session) ends the panel
+        in its usual order: EX last on the wire, the state record written."""
+        p = self.start(WinePanel())
+        p.press("F2", command="MD2")
+        wine_tool("wine", "wineboot", "--end-session")
+        self.assertEqual(p.wait_exit(), 0)
+        self.assertEqual(p.sim_commands()[-1], "EX")
+        self.assertEqual(p.file_lines("bank00.dat")[1:], ["AM", "145.0", "145", "146", "12.5", "9999"])
+
     def test_port_that_does_not_exist(self):
         """COM9, which the prefix does not have: nothing goes out, the first
         key ends the program with "rnc", and the state record is written."""

@@ -38,6 +38,12 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
       // Only the program closes the window, after its shutdown.
       PostMessageA(window, close_request_message, 0, 0);
       return 0;
+    case WM_QUERYENDSESSION:
+      // Windows is ending the session: the program asks to be let end in its
+      // usual order first (the receiver released, the state record written),
+      // which takes a moment, and the session waits for that.
+      PostMessageA(window, close_request_message, 0, 0);
+      return FALSE;
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP:
     case WM_SYSCHAR:
