@@ -66,12 +66,12 @@ TEST(ClipSet, EveryClipIsMadeAndPlayable) {
     } else if (row.kind == "tone") {
       const double milliseconds = std::stoi(row.value.substr(row.value.find(' ') + 1));
       EXPECT_NEAR(seconds, milliseconds / 1000.0, one_sample);
-      EXPECT_GT(peak(*sound), 0.25);
+      EXPECT_GT(peak(*sound), 0.05);  // a beep, quieter than the speech
     } else {
       EXPECT_EQ(row.kind, "say");
       EXPECT_GE(seconds, 0.1);
       EXPECT_LE(seconds, row.name == "help" ? 30.0 : 4.0);
-      EXPECT_GT(peak(*sound), 0.5);  // normalised speech, not silence
+      EXPECT_GT(peak(*sound), 0.2);  // speech at its loudness, not silence
     }
   }
 }
