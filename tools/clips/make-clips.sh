@@ -133,7 +133,7 @@ if [ "${1:-}" = "--one" ]; then
     tone)
       read -r frequency milliseconds <<<"$value"
       samples=$(((milliseconds * rate + 500) / 1000))
-      sox -V1 -D -r "$rate" -c 1 -n "${format[@]}" "$work.sine.wav" synth "${samples}s" sine "$frequency" vol 0.5
+      sox -V1 -D -r "$rate" -c 1 -n "${format[@]}" "$work.sine.wav" synth "${samples}s" sine "$frequency"
       sox -V1 -D "$work.sine.wav" "${format[@]}" "$work.faded.wav" fade q 0.005 -0 0.020
       echo "$((target_lufs - tone_below_lu))" >"$work.target"
       ;;
