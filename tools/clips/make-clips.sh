@@ -104,9 +104,18 @@ festival_speech() {
   done
   local failed=0
   for ((i = 0; i < parallel; i++)); do
-    wait "${pids[i]}" || { cat "$CLIP_WORK/festival.$i.log" >&2; failed=1; }
+    wait "${pids[i]}" || failed=1
   done
-  return "$failed"
+  # Festival goes on after an error in a batch (a voice not installed, a
+  # word it cannot read), so its output is checked, not its exit status.
+  while IFS=$'\t' read -r name words; do
+    [ -s "$CLIP_WORK/$name.speech.wav" ] || failed=1
+  done <"$rows"
+  if [ "$failed" -ne 0 ]; then
+    echo "make-clips: Festival (voice $CLIP_VOICE) did not speak every clip:" >&2
+    cat "$CLIP_WORK"/festival.*.log >&2
+    return 1
+  fi
 }
 
 # One clip: make-clips.sh --one NAME KIND VALUE. A silence goes straight into
