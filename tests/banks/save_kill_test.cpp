@@ -13,6 +13,7 @@
 #include <functional>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 #include "banks/bank_file.h"
@@ -23,51 +24,41 @@ namespace {
 
 using testing::Bench;
 
-void fill(State& st, int entries, std::string_view label) {
-  st.bank_table[0] = "bank09";
-  st.bank_table[1] = "FM";
-  st.bank_table[2] = "12.5";
-  st.bank_table[3] = " ";
-  int cell = 4;
-  for (int i = 0; i < entries; ++i) {
-    st.bank_table[static_cast<std::size_t>(cell++)] = decimal(140 + i);
-    st.bank_table[static_cast<std::size_t>(cell++)] = label;
-  }
-  st.bank_table[static_cast<std::size_t>(cell)] = "9999";
+void fill(State& st, int entries, const std::string& label) {
+  std::size_t cell = 0;
+  for (const char* header : {"bank09", "FM", "12.5", " "}) st.bank_table[cell++] = header;
+  for (int i = 0; i < entries; ++i) st.bank_table[cell++] = decimal(140 + i), st.bank_table[cell++] = label;
+  st.bank_table[cell] = "9999";
 }
 
 TEST(SaveBankFaults, KillingTheProcessDuringSavesNeverLeavesAHalfBank) {
   Bench bench;
   bench.st.bank_file_name = "bank09.dat";
   // Two versions of different lengths, so a torn file is told from both.
-  fill(bench.st, 90, std::string(200, 'a'));
-  save_bank(*bench.cx);
-  const std::string first = bench.read_file("bank09.dat");
-  fill(bench.st, 10, "b");
-  save_bank(*bench.cx);
-  const std::string second = bench.read_file("bank09.dat");
-  ASSERT_NE(first, second);
-
+  std::string versions[2];
+  for (int v = 0; v < 2; ++v) {
+    fill(bench.st, v == 0 ? 90 : 10, v == 0 ? std::string(200, 'a') : "b");
+    save_bank(*bench.cx);
+    versions[v] = bench.read_file("bank09.dat");
+  }
   std::mt19937 random(7);
   for (int round = 0; round < 25; ++round) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
-    if (child == 0) {
-      for (int i = 0;; ++i) {
-        fill(bench.st, i % 2 == 0 ? 90 : 10, i % 2 == 0 ? std::string(200, 'a') : "b");
-        save_bank(*bench.cx);
-      }
+    for (int i = 0; child == 0; ++i) {
+      fill(bench.st, i % 2 == 0 ? 90 : 10, i % 2 == 0 ? std::string(200, 'a') : "b");
+      save_bank(*bench.cx);
     }
     std::this_thread::sleep_for(std::chrono::microseconds(200 + random() % 5000));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     const std::string now = bench.read_file("bank09.dat");
-    ASSERT_TRUE(now == first || now == second) << "round " << round << ": " << now.size() << " bytes";
+    ASSERT_TRUE(now == versions[0] || now == versions[1]) << "round " << round << ": " << now.size() << " bytes";
   }
   // A temporary file left by a killed save does not stand in the way.
   fill(bench.st, 3, "c");
   save_bank(*bench.cx);
-  EXPECT_NE(bench.read_file("bank09.dat").find("\r\n142\r\nc\r\n9999\r\n"), std::string::npos);
+  EXPECT_TRUE(bench.read_file("bank09.dat").ends_with("\r\n142\r\nc\r\n9999\r\n"));
 }
 
 // The unprivileged user "nobody" and its group.
@@ -111,9 +102,7 @@ TEST(SaveBankFaults, AnotherUsersBankFilesAreNeitherReplacedNorDeleted) {
   ASSERT_EQ(stat((bench.dir / "bank08.dat").c_str(), &replaced), 0);
   EXPECT_EQ(bench.read_file("bank08.dat"),
             testing::bank_file("bank05", "FM", "12.5", {{"145.5", " "}, {"145.0", " "}}));
-  EXPECT_EQ(replaced.st_uid, uid);
-  EXPECT_EQ(replaced.st_gid, gid);
-  EXPECT_EQ(replaced.st_mode & 07777, 0640u);
+  EXPECT_EQ(std::tuple(replaced.st_uid, replaced.st_gid, replaced.st_mode & 07777), std::tuple(uid, gid, 0640u));
   bench.forget();
   EXPECT_TRUE(holds_as_nobody([&bench, &bank] {
     bench.type("P05\nP06\nD07\n");

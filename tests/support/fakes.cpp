@@ -45,10 +45,6 @@ std::string FakeAudio::spoken_text(bool with_pauses) const {
   return joined;
 }
 
-long FakeAudio::pauses() const {
-  return std::count_if(plays.begin(), plays.end(), [](const PlayCall& c) { return c.clip == "shdel"; });
-}
-
 bool FakeSerialDevice::set_line_format(int data_bits, int parity, int stop_bits) {
   if (line_->hung_up) return false;
   line_->data_bits = data_bits;
@@ -57,22 +53,17 @@ bool FakeSerialDevice::set_line_format(int data_bits, int parity, int stop_bits)
   return true;
 }
 
-// The answers whose time has come can be read.
-void FakeSerialDevice::deliver() {
-  for (auto& p = line_->pending; !p.empty() && p.front().second <= line_->clock; p.pop_front())
-    line_->incoming += p.front().first;
-}
-
 int FakeSerialDevice::bytes_waiting() {
   if (line_->hung_up) return 0;
   ++line_->clock;
-  deliver();
-  return static_cast<int>(line_->incoming.size());
+  return read(nullptr, 0), static_cast<int>(line_->incoming.size());
 }
 
 int FakeSerialDevice::read(char* buffer, int max_count) {
+  // The answers whose time has come can be read.
+  for (auto& p = line_->pending; !p.empty() && p.front().second <= line_->clock; p.pop_front())
+    line_->incoming += p.front().first;
   if (line_->hung_up || max_count <= 0) return 0;
-  deliver();
   const auto count = std::min<std::size_t>(line_->incoming.size(), static_cast<std::size_t>(max_count));
   std::copy_n(line_->incoming.begin(), count, buffer);
   line_->incoming.erase(0, count);
@@ -84,13 +75,11 @@ int FakeSerialDevice::write(const char* bytes, int count) {
   Line& l = *line_;
   l.written.append(bytes, static_cast<std::size_t>(count));
   // Byte 30 (resume the scan) stands on its own, outside any command line.
-  for (int i = 0; i < count; ++i)
-    if (bytes[i] != 30) l.partial += bytes[i];
+  for (int i = 0; i < count; ++i) l.partial += bytes[i] == 30 ? "" : std::string(1, bytes[i]);
   for (auto end = l.partial.find('\r'); end != std::string::npos; end = l.partial.find('\r')) {
-    l.commands.push_back(l.partial.substr(0, end));
+    const std::string command = l.partial.substr(0, end);
     l.partial.erase(0, end + 1);
-    if (!l.script) continue;
-    for (auto& answer : l.script(l.commands.back())) {
+    for (auto& answer : l.script ? l.script(command) : std::vector<Answer>{}) {
       l.last_arrival = std::max(l.clock, l.last_arrival) + answer.polls_after;
       l.pending.emplace_back(std::move(answer.bytes), l.last_arrival);
     }
@@ -149,8 +138,6 @@ std::string Bench::read_file(const std::string& name) const {
   all << std::ifstream(dir / name, std::ios::binary).rdbuf();
   return all.str();
 }
-
-bool Bench::exists(const std::string& name) const { return std::filesystem::exists(dir / name); }
 
 void Bench::write_config(int port, int baud, int voice, int debug) const {
   write_file("TALVARO.CFG", "PRT=COM" + std::to_string(port) + "\r\nBAUDR=" + std::to_string(baud) +
@@ -250,11 +237,6 @@ void Panel::type(const std::string& text) {
       {'#', 16},          {'^', key::up},        {'_', key::down},     {'<', key::left},
       {'>', key::right},  {'{', key::page_up},   {'}', key::page_down}};
   for (const char c : text) keys({named.contains(c) ? named.at(c) : int{c}});
-}
-
-void Panel::poll(const std::string& reply) {
-  level = reply;
-  tick(3);
 }
 
 void Panel::forget() {

@@ -18,8 +18,7 @@
 namespace talvaro::testing {
 
 struct DrawCall {
-  int x = 0;
-  int y = 0;
+  int x = 0, y = 0;
   std::string text;
   FontSpec font;
   int colour = 0;
@@ -28,10 +27,7 @@ struct DrawCall {
 // Records every draw; each character is 10 pixels wide.
 class FakeDisplay final : public Display {
  public:
-  bool open_window(const WindowSpec& spec) override {
-    window = spec;
-    return true;
-  }
+  bool open_window(const WindowSpec& spec) override { return window = spec, true; }
   void close_window() override { closed = true; }
   int draw_text(int x, int y, std::string_view text, const FontSpec& font, int rgb) override {
     draws.push_back({x, y, std::string(text), font, rgb});
@@ -60,7 +56,7 @@ class FakeAudio final : public Audio {
   // Clip names played, in order, skipping the pause "shdel" unless asked.
   std::vector<std::string> spoken(bool with_pauses = false) const;
   std::string spoken_text(bool with_pauses = false) const;  // joined with " "
-  long pauses() const;
+  long pauses() const { return static_cast<long>(spoken(true).size() - spoken().size()); }
 
   std::vector<PlayCall> plays;
   int stops = 0;
@@ -78,12 +74,9 @@ class FakeSerialDevice final : public SerialDevice {
   };
   using Script = std::function<std::vector<Answer>(const std::string& command)>;
   struct Line {
-    std::string written;   // everything the panel wrote
-    std::string incoming;  // bytes that can be read now
-    std::vector<std::string> commands;
+    std::string written, incoming, partial;  // all written, readable now, an unended line
     Script script;
     std::deque<std::pair<std::string, long>> pending;  // bytes, poll count at arrival
-    std::string partial;
     long clock = 0, last_arrival = 0;
     int data_bits = 8, parity = 0, stop_bits = 1, read_timeout = 0;
     bool hung_up = false;
@@ -96,7 +89,6 @@ class FakeSerialDevice final : public SerialDevice {
   int write(const char* bytes, int count) override;
 
  private:
-  void deliver();
   std::shared_ptr<Line> line_;
 };
 using Answers = std::vector<FakeSerialDevice::Answer>;
@@ -107,9 +99,7 @@ class FakeSerialPorts final : public SerialPorts {
 
   std::shared_ptr<FakeSerialDevice::Line> line = std::make_shared<FakeSerialDevice::Line>();
   int available_port = 1;  // the one port number that opens
-  int opened_port = 0;
-  int opened_baud = 0;
-  int open_count = 0;
+  int opened_port = 0, opened_baud = 0, open_count = 0;
 };
 
 class FakeClock final : public Clock {
@@ -141,7 +131,7 @@ class Bench {
 
   void write_file(const std::string& name, const std::string& bytes) const;
   std::string read_file(const std::string& name) const;  // "" when missing
-  bool exists(const std::string& name) const;
+  bool exists(const std::string& name) const { return std::filesystem::exists(dir / name); }
   // Writes TALVARO.CFG: port digit, baud, voice, debug.
   void write_config(int port = 1, int baud = 9600, int voice = 1, int debug = 1) const;
   // Creates wave/ with a tiny playable clip for every clip of the inventory.
@@ -155,7 +145,6 @@ class Bench {
   void settle(int max_ticks = 400);
   // Lines the panel wrote since the last call, split at CR (byte 30 as "<RS>").
   std::vector<std::string> take_commands();
-  // Queues bytes for the panel to read.
   void reply(const std::string& bytes) { serial.line->incoming += bytes; }
 
   std::filesystem::path dir;
@@ -187,16 +176,16 @@ class Panel : public Bench {
  public:
   explicit Panel(int debug = 0, const std::map<std::string, std::string>& files = {}, bool connect = true);
   // Each key pressed and dispatched. In text: "\n" Enter, "." full stop, ","
-  // Delete, "~" Space, "#" Shift, "^" "_" "<" ">" the arrows, "{" "}" Page Up/Down.
+  // Delete, "~" Space, "#" Shift, "^" "_" "<" ">" the arrows, "{" "}" Page
+  // Up/Down, "p" to "v" F1 to F7.
   void keys(std::initializer_list<int> codes);
   void type(const std::string& text);
   // One level poll from idle answered with this reply ("" for none).
-  void poll(const std::string& reply);
+  void poll(const std::string& reply) { level = reply, tick(3); }
   void forget();
   std::string sent();  // commands since the last call, joined with "|"
   std::string spoken() const { return audio.spoken_text(); }
   DrawCall at(int x, int y) const { return display.at(x, y); }
-  // A receiver of our own making instead of the default one.
   void script(FakeSerialDevice::Script s) { serial.line->script = std::move(s); }
 
   std::string level = "LM%000\r\n";
