@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "banks/bank_file.h"
 #include "scan/receiver_scan.h"
@@ -65,22 +66,18 @@ TEST(ReceiverScan, StartTakesTheModeMostChannelsUseFromTheListingInTime) {
     p.st.scan_resume_delay = 5;
     start_receiver_scan(*p.cx);
     EXPECT_EQ(p.sent(), "LC1|MA" + c.bank + "|MS" + c.bank + "|MS" + c.bank);
-    EXPECT_EQ(p.st.mode_text, c.mode);
-    EXPECT_EQ(p.display.text_at(380, 80), c.mode + std::string(6, ' '));
-    EXPECT_EQ(p.st.frequency_text, c.frequency);
-    EXPECT_EQ(p.spoken(), c.spoken);
-    EXPECT_EQ(p.st.scanned_bank_text, c.bank);
-    EXPECT_EQ(p.st.scan_just_started, 1);
-    EXPECT_EQ(p.st.scan_resume_delay, 0);
-    EXPECT_EQ(p.st.receiver_scan_state, ReceiverScanState::started);
-    EXPECT_EQ(p.st.entry_mode, EntryMode::none);
+    EXPECT_EQ(p.display.text_at(380, 80) + p.st.frequency_text.str() + " " + p.spoken(),
+              c.mode + std::string(6, ' ') + c.frequency + " " + c.spoken);
+    EXPECT_EQ(std::tuple(p.st.mode_text.str(), p.st.scanned_bank_text.str(), p.st.scan_just_started,
+                         p.st.scan_resume_delay, p.st.receiver_scan_state, p.st.entry_mode),
+              std::tuple(c.mode, c.bank, 1, 0, ReceiverScanState::started, EntryMode::none));
   }
   // A number is no bank letter: refused, the scan stays pending.
   Panel p;
   p.type("B05G\n");
   EXPECT_EQ(p.spoken(), "bank 0 5 radbank inv");
-  EXPECT_EQ(p.st.entry_mode, EntryMode::receiver_scan);
-  EXPECT_EQ(p.st.receiver_scan_state, ReceiverScanState::off);
+  EXPECT_EQ(std::tuple(p.st.entry_mode, p.st.receiver_scan_state),
+            std::tuple(EntryMode::receiver_scan, ReceiverScanState::off));
 }
 
 TEST(ReceiverScan, KeysStartStopPassAndLeaveAScan) {
@@ -97,9 +94,8 @@ TEST(ReceiverScan, KeysStartStopPassAndLeaveAScan) {
   p.type("430\nu");  // F6: CW
   p.forget();
   p.type("GC\n");
-  EXPECT_EQ(p.st.receiver_scan_state, ReceiverScanState::started);
-  EXPECT_EQ(p.st.mode_text, "FM");
-  EXPECT_EQ(p.st.scanned_bank_text, "C");
+  EXPECT_EQ(std::tuple(p.st.receiver_scan_state, p.st.mode_text.str(), p.st.scanned_bank_text.str()),
+            std::tuple(ReceiverScanState::started, "FM", "C"));
   // The poll cycle sees the signal: the receiver has stopped.
   p.tick(6);
   p.settle();
@@ -109,8 +105,7 @@ TEST(ReceiverScan, KeysStartStopPassAndLeaveAScan) {
   // Pass, then give the channel back and tune the frequency shown when the
   // scan started (leading zeros dropped only).
   EXPECT_TRUE(p.sent().starts_with("MR|MP1|MS|MRC03|MP0|VA0145.50000")) << p.sent();
-  EXPECT_EQ(p.st.receiver_scan_state, ReceiverScanState::off);
-  EXPECT_EQ(p.st.pass_list_count, 1);
+  EXPECT_EQ(std::tuple(p.st.receiver_scan_state, p.st.pass_list_count), std::tuple(ReceiverScanState::off, 1));
 }
 
 TEST(ReceiverScan, PassedChannelsAreGivenBackInOrderWhenEnterEndsTheScan) {
@@ -128,19 +123,15 @@ TEST(ReceiverScan, PassedChannelsAreGivenBackInOrderWhenEnterEndsTheScan) {
   EXPECT_EQ(p.spoken(), "pass inv pass inv pass pass");
   p.forget();
   p.type("\n");
-  EXPECT_EQ(p.sent(), "MRA05|MP0|MRA07|MP0|VA0145.50000|MD1");
-  EXPECT_EQ(p.spoken(), "exitscan fm");
-  EXPECT_EQ(p.st.pass_list_count, 1);
-  EXPECT_EQ(p.st.receiver_scan_state, ReceiverScanState::off);
+  EXPECT_EQ(p.sent() + " " + p.spoken(), "MRA05|MP0|MRA07|MP0|VA0145.50000|MD1 exitscan fm");
+  EXPECT_EQ(std::tuple(p.st.receiver_scan_state, p.st.pass_list_count), std::tuple(ReceiverScanState::off, 1));
   // A full list: nothing is sent at all. Leaving to quit ends with "quit".
   p.st.receiver_scan_state = ReceiverScanState::stopped;
   p.st.pass_list_count = 50;
   p.reply("MR MXA05 MP0 RF0145500000\r\n");
   p.forget();
   pass_channel(*p.cx);
-  EXPECT_EQ(p.spoken(), "inv");
-  EXPECT_EQ(p.sent(), "");
-  EXPECT_EQ(p.st.pass_list_count, 50);
+  EXPECT_EQ(p.spoken() + p.sent() + decimal(p.st.pass_list_count), "inv50");
   p.type("Q");
   EXPECT_EQ(p.audio.spoken().back(), "quit");
 }
@@ -149,23 +140,18 @@ TEST(ReceiverScan, AStopIsShownAndSpokenOnceAndTheRestartWaitsSixCycles) {
   Panel p;
   p.st.receiver_scan_state = ReceiverScanState::scanning;
   p.poll("LC050 MXA05 RF0145500000\r\n");
-  EXPECT_EQ(p.at(270, 320).text, stopped);
-  EXPECT_EQ(p.at(270, 320).colour, colour_red);
+  EXPECT_EQ(std::tuple(p.at(270, 320).text, p.at(270, 320).colour), std::tuple(stopped, colour_red));
   EXPECT_EQ(p.st.receiver_scan_state, ReceiverScanState::stopped);
   p.tick(2);  // the hold, then the read-back from the level report
-  EXPECT_EQ(p.st.frequency_text, "145.500000");
-  EXPECT_EQ(p.at(300, 150).text, "145.500000");
-  EXPECT_EQ(p.spoken(), "stop");
+  EXPECT_EQ(p.st.frequency_text.str() + " " + p.at(300, 150).text, "145.500000 145.500000");
+  EXPECT_EQ(p.spoken() + " " + p.sent(), "stop LM");
   EXPECT_EQ(p.st.meter_state, MeterState::idle);
-  EXPECT_EQ(p.sent(), "LM");
   p.forget();
   for (int cycle = 0; cycle < 6; ++cycle) p.poll("LC%023 MXA05\r\n");
-  EXPECT_EQ(p.at(270, 320).text, "");
-  EXPECT_EQ(p.spoken(), "");
+  EXPECT_EQ(p.at(270, 320).text + p.spoken(), "");
   EXPECT_EQ(p.st.receiver_scan_state, ReceiverScanState::stopped);
   p.poll("LC%023 MXA05\r\n");
-  EXPECT_EQ(p.at(270, 320).text, scanning);
-  EXPECT_EQ(p.spoken(), "scan");
+  EXPECT_EQ(p.at(270, 320).text + p.spoken(), scanning + "scan");
   EXPECT_FALSE(p.audio.plays.back().wait);
   EXPECT_EQ(p.st.receiver_scan_state, ReceiverScanState::scanning);
 
@@ -175,11 +161,8 @@ TEST(ReceiverScan, AStopIsShownAndSpokenOnceAndTheRestartWaitsSixCycles) {
   fresh.st.scan_just_started = 1;
   fresh.poll("LC050 MXA05 RF0145500000\r\n");
   fresh.tick(2);
-  EXPECT_EQ(fresh.at(270, 320).text, "");
-  EXPECT_EQ(fresh.spoken(), "");
-  EXPECT_EQ(fresh.st.scan_just_started, 0);
-  EXPECT_EQ(fresh.st.frequency_text, "145.500000");
-  EXPECT_EQ(fresh.st.scan_resume_delay, 7);
+  EXPECT_EQ(fresh.at(270, 320).text + fresh.spoken() + fresh.st.frequency_text.str(), "145.500000");
+  EXPECT_EQ(std::tuple(fresh.st.scan_just_started, fresh.st.scan_resume_delay), std::tuple(0, 7));
   // A short report resumes the scan; no ten digits after "RF" show nothing.
   fresh.forget();
   fresh.poll("LC050 RF01455\r\n");
@@ -189,8 +172,7 @@ TEST(ReceiverScan, AStopIsShownAndSpokenOnceAndTheRestartWaitsSixCycles) {
   fresh.st.frequency_text = "145.0";
   fresh.poll("LC050 MXA05 RF01455000x0 ST0\r\n");
   fresh.tick(2);
-  EXPECT_EQ(fresh.st.frequency_text, "145.0");
-  EXPECT_EQ(fresh.at(300, 150).text, "");
+  EXPECT_EQ(fresh.st.frequency_text.str() + fresh.at(300, 150).text, "145.0");
   EXPECT_EQ(fresh.st.scan_resume_delay, 7);
 }
 
@@ -207,10 +189,8 @@ TEST(BankScan, StepsThroughTheEntriesWrapsAndHaltsOnASignal) {
   EXPECT_EQ(p.audio.spoken_text(true), "shdel fm shdel");
   EXPECT_EQ(p.sent(), "VA0145.50000|MD1|ST012.50");
   p.poll(squelch_closed);
-  EXPECT_EQ(p.sent(), "LM|VA0145.50000");
-  EXPECT_EQ(p.at(270, 320).text, scanning);
-  EXPECT_EQ(p.at(340, 370).text, std::string(39, ' '));
-  EXPECT_EQ(p.spoken(), "fm scan");
+  EXPECT_EQ(p.sent() + " " + p.spoken(), "LM|VA0145.50000 fm scan");
+  EXPECT_EQ(p.at(270, 320).text + p.at(340, 370).text, scanning + std::string(39, ' '));
   EXPECT_TRUE(p.audio.plays.back().wait);
   EXPECT_EQ(p.st.bank_scan_state, BankScanState::scanning);
   p.forget();
@@ -220,17 +200,14 @@ TEST(BankScan, StepsThroughTheEntriesWrapsAndHaltsOnASignal) {
   // A halt (here at the wrap) shows the label of the entry tuned last, then
   // stays silently while the signal lasts and steps on announcing the scan.
   p.poll(signal);
-  EXPECT_EQ(p.at(270, 320).text, stopped);
-  EXPECT_EQ(p.at(340, 370).text, "Two");
+  EXPECT_EQ(p.at(270, 320).text + p.at(340, 370).text + p.spoken(), stopped + "Twostop");
   EXPECT_EQ(p.at(340, 370).colour, colour_green);
-  EXPECT_EQ(p.spoken(), "stop");
   EXPECT_EQ(p.st.bank_scan_state, BankScanState::stopped);
   p.forget();
   p.poll(signal);
   EXPECT_EQ(p.at(340, 370).text, "");
   p.poll(squelch_closed);
-  EXPECT_EQ(p.sent(), "LM|LM|VA0145.50000");
-  EXPECT_EQ(p.spoken(), "scan");
+  EXPECT_EQ(p.sent() + " " + p.spoken(), "LM|LM|VA0145.50000 scan");
   // Not stepped during a receiver scan.
   p.st.receiver_scan_state = ReceiverScanState::scanning;
   p.poll(squelch_closed);
@@ -244,8 +221,7 @@ TEST(BankScan, StepsThroughTheEntriesWrapsAndHaltsOnASignal) {
   p.st.scan_voice_enabled = 0;
   p.forget();
   p.poll(signal);
-  EXPECT_EQ(p.at(340, 370).text, "One");
-  EXPECT_EQ(p.spoken(), "");
+  EXPECT_EQ(p.at(340, 370).text + p.spoken(), "One");
 }
 
 TEST(BankScan, RefusedWithoutSendableEntriesAndSkipsUnsendableOnes) {
@@ -260,8 +236,7 @@ TEST(BankScan, RefusedWithoutSendableEntriesAndSkipsUnsendableOnes) {
   p.type("B05\n");
   p.forget();
   p.type("R");
-  EXPECT_EQ(p.sent(), "VA0146000000|MD1");
-  EXPECT_EQ(p.spoken(), "inv fm inv");
+  EXPECT_EQ(p.sent() + " " + p.spoken(), "VA0146000000|MD1 inv fm inv");
   for (int k = 0; k < 4; ++k) p.poll(squelch_closed);
   EXPECT_EQ(p.sent(), "LM|VA0146000000|LM|LM|LM|VA0146000000");
   EXPECT_EQ(p.spoken(), "inv fm inv scan inv inv");
