@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/fakes.h"
@@ -45,29 +46,22 @@ TEST(ConnectionStart, FirstRunWithoutBank00TakesTheDefaults) {
   EXPECT_FALSE(s.exists("bank00.dat.tmp") || s.exists("bank1234.dat.tmp"));
   EXPECT_TRUE(s.exists("bank5.dat.tmp") && s.exists("note05.dat.tmp") && s.exists("notes.dat.tmp"));
 
-  EXPECT_EQ(s.display.text_at(80, 250), "145" + std::string(10, ' '));
-  EXPECT_EQ(s.display.text_at(300, 250), "12.5" + std::string(9, ' '));
-  EXPECT_EQ(s.display.text_at(500, 250), "CONT");
-  EXPECT_EQ(s.display.text_at(750, 250), "146" + std::string(8, ' '));
-  EXPECT_EQ(s.display.text_at(300, 150), "145.0");
+  const auto& d = s.display;
+  EXPECT_EQ(d.text_at(80, 250) + "|" + d.text_at(300, 250) + "|" + d.text_at(500, 250) + "|" + d.text_at(750, 250) +
+                "|" + d.text_at(300, 150),
+            "145          |12.5         |CONT|146        |145.0");
   // The mode is drawn last, in the large font.
-  EXPECT_EQ(s.display.draws.back().text, "FM      ");
-  EXPECT_EQ(s.display.draws.back().x, 380);
-  EXPECT_EQ(s.display.draws.back().font, (FontSpec{"Ariel", 50, 700}));
+  EXPECT_EQ(std::tuple(d.draws.back().text, d.draws.back().x, d.draws.back().font),
+            std::tuple("FM      ", 380, FontSpec{"Ariel", 50, 700}));
 
-  EXPECT_EQ(s.st.entry_mode, EntryMode::none);
-  EXPECT_EQ(s.st.connection_state, ConnectionState::unanswered);
-  EXPECT_EQ(s.st.limit_entry_fresh, 1) << "set again by the frequency display";
-  EXPECT_EQ(s.st.search_state, SearchState::off);
-  EXPECT_EQ(s.st.pass_list_count, 1);
-  EXPECT_EQ(s.st.status_text, "Connecting");
-  EXPECT_EQ(s.st.bank_file_name, "bank00.dat");
-  EXPECT_EQ(s.st.attenuator_on, 0);
-  EXPECT_EQ(s.serial.opened_port, 1);
-  EXPECT_EQ(s.serial.opened_baud, 9600);
-  EXPECT_EQ(s.serial.line->data_bits, 8);
-  EXPECT_EQ(s.serial.line->parity, 0);
-  EXPECT_EQ(s.serial.line->stop_bits, 2);
+  // limit_entry_fresh is set again by the frequency display.
+  EXPECT_EQ(
+      std::tuple(s.st.entry_mode, s.st.connection_state, s.st.limit_entry_fresh, s.st.search_state,
+                 s.st.pass_list_count, s.st.status_text.str(), s.st.bank_file_name.str(), s.st.attenuator_on),
+      std::tuple(EntryMode::none, ConnectionState::unanswered, 1, SearchState::off, 1, "Connecting", "bank00.dat", 0));
+  const auto& line = *s.serial.line;
+  EXPECT_EQ(std::tuple(s.serial.opened_port, s.serial.opened_baud, line.data_bits, line.parity, line.stop_bits),
+            std::tuple(1, 9600, 8, 0, 2));
 }
 
 TEST(ConnectionStart, AStateRecordIsRestoredOnceAndOtherBank00sAreKept) {
@@ -75,6 +69,7 @@ TEST(ConnectionStart, AStateRecordIsRestoredOnceAndOtherBank00sAreKept) {
     std::string bank00, sent, spoken, after;
   };
   const std::string defaults = "VA0145000000|MD1|ST012.50|AT0";
+  // clang-format off
   const std::vector<Case> cases = {
       // A record comes back once; the file becomes an empty search bank.
       {"*** Talvaro V 4.1b ***  06-12-2026  09:05:07\r\nAM\r\n99.5\r\n118\r\n137\r\n5\r\n9999\r\n",
@@ -93,6 +88,7 @@ TEST(ConnectionStart, AStateRecordIsRestoredOnceAndOtherBank00sAreKept) {
        "99.5\r\n1\r\n2\r\n5\r\n9999\r\n",
        defaults, "1 4 5 point 0 fm attoff", ""},
   };
+  // clang-format on
   for (const Case& c : cases) {
     Starting s;
     s.write_file("bank00.dat", c.bank00);
@@ -105,18 +101,15 @@ TEST(ConnectionStart, AStateRecordIsRestoredOnceAndOtherBank00sAreKept) {
   Starting s;
   s.write_file("bank00.dat", cases[0].bank00);
   connection_start(*s.cx);
-  EXPECT_EQ(s.display.text_at(80, 250), "118" + std::string(10, ' '));
-  EXPECT_EQ(s.display.text_at(750, 250), "137" + std::string(8, ' '));
-  EXPECT_EQ(s.display.text_at(380, 80), "AM      ");
+  EXPECT_EQ(s.display.text_at(80, 250) + "|" + s.display.text_at(750, 250) + "|" + s.display.text_at(380, 80),
+            "118          |137        |AM      ");
 }
 
 TEST(ConnectionStart, ThePortIsTheLastCharacterOfThePortText) {
   Starting s("/dev/whatever7", "19200");
   s.serial.available_port = 7;
   connection_start(*s.cx);
-  EXPECT_EQ(s.serial.opened_port, 7);
-  EXPECT_EQ(s.serial.opened_baud, 19200);
-  EXPECT_EQ(s.st.com_port, 7);
+  EXPECT_EQ(std::tuple(s.serial.opened_port, s.serial.opened_baud, s.st.com_port), std::tuple(7, 19200, 7));
   // An unusable port or baud opens nothing and still starts.
   for (const auto& [port, baud] : std::vector<std::pair<std::string, std::string>>{
            {"COMX", "9600"}, {"COM0", "9600"}, {"COM1", "99999999999999999999"}, {"COM1", "-5000000000"}}) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 #include "commands/keys.h"
 #include "core/config.h"
@@ -36,8 +37,7 @@ TEST(Configuration, FieldsComeFromFixedCharacterPositions) {
     EXPECT_EQ(bench.st.config_port_text, c.port.empty() ? bench.st.config_port_text.str() : c.port);
     EXPECT_LE(bench.st.config_port_text.size(), Text::capacity);
     EXPECT_EQ(bench.st.config_baud_text, c.baud.empty() ? bench.st.config_baud_text.str() : c.baud);
-    EXPECT_EQ(bench.st.voice_enabled, c.voice);
-    EXPECT_EQ(bench.st.debug_enabled, c.debug);
+    EXPECT_EQ(std::tuple(bench.st.voice_enabled, bench.st.debug_enabled), std::tuple(c.voice, c.debug));
   }
   EXPECT_EQ(date_text({2026, 3, 4, 5, 6, 7}), "04-03-2026");
   EXPECT_EQ(time_text({2026, 3, 4, 5, 6, 7}), "05:06:07");
@@ -60,14 +60,12 @@ TEST(Startup, WithoutARegularConfigurationItShowsTwoLinesSaysCfnfAndLeavesBank00
       ASSERT_EQ(write(writer, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
     }
     EXPECT_EQ(run_talvaro(bench.platform), 0);
-    EXPECT_EQ(bench.read_file("bank00.dat"), kind == 0 ? old_bank : "");
-    EXPECT_EQ(bench.exists("bank00.dat"), kind == 0);
-    EXPECT_EQ(bench.display.text_at(0, 30), "--- TALVARO.CFG file not found ---");
-    EXPECT_EQ(bench.display.text_at(0, 60), "please run the 'TALVSET' program");
-    EXPECT_EQ(bench.audio.spoken_text(), "cfnf");
-    EXPECT_TRUE(bench.display.closed);
-    EXPECT_EQ(bench.serial.open_count, 0);
-    EXPECT_EQ(bench.display.window.caption, "*** AR8600 Talvaro Front Panel v4.1b***");
+    EXPECT_EQ(std::tuple(bench.exists("bank00.dat"), bench.read_file("bank00.dat")),
+              std::tuple(kind == 0, kind == 0 ? old_bank : ""));
+    EXPECT_EQ(bench.display.text_at(0, 30) + "|" + bench.display.text_at(0, 60) + "|" + bench.audio.spoken_text(),
+              "--- TALVARO.CFG file not found ---|please run the 'TALVSET' program|cfnf");
+    EXPECT_EQ(std::tuple(bench.display.closed, bench.serial.open_count, bench.display.window.caption),
+              std::tuple(true, 0, "*** AR8600 Talvaro Front Panel v4.1b***"));
     if (writer >= 0) close(writer);
   }
 }
@@ -125,8 +123,7 @@ TEST(Startup, ARunGreetsHandlesEachEventOnceAndWritesTheStateRecordAtClose) {
   EXPECT_EQ(std::vector<std::string>(spoken.begin(), spoken.begin() + 5),
             (std::vector<std::string>{"talvaro", "4", "point", "1", "shdel"}));
   EXPECT_TRUE(bench.audio.spoken_text().ends_with("connected 1 4 6 ok help"));
-  EXPECT_EQ(bench.events.timer_period, 100);
-  EXPECT_TRUE(bench.events.timer_stopped);
+  EXPECT_EQ(std::tuple(bench.events.timer_period, bench.events.timer_stopped), std::tuple(100, true));
   EXPECT_TRUE(bench.serial.line->written.ends_with("VA0146000000\rST012.50\rLM\rEX\r"));
   EXPECT_EQ(bench.read_file("bank00.dat"),
             "*** Talvaro V 4.1b ***  06-12-2026  09:05:07\r\nFM\r\n146.0\r\n145\r\n146\r\n12.5\r\n9999\r\n");
