@@ -51,8 +51,8 @@ TEST(ConnectionStart, FirstRunWithoutBank00TakesTheDefaults) {
                 "|" + d.text_at(300, 150),
             "145          |12.5         |CONT|146        |145.0");
   // The mode is drawn last, in the large font.
-  EXPECT_EQ(std::tuple(d.draws.back().text, d.draws.back().x, d.draws.back().font),
-            std::tuple("FM      ", 380, FontSpec{"Ariel", 50, 700}));
+  EXPECT_EQ(std::tuple(d.draws.back().text, d.draws.back().x, d.draws.back().font, d.draws.back().colour),
+            std::tuple("FM      ", 380, FontSpec{"Ariel", 50, 700}, colour_black));
 
   // limit_entry_fresh is set again by the frequency display.
   EXPECT_EQ(
