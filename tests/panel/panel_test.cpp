@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "panel/display.h"
 #include "support/fakes.h"
 
@@ -52,21 +54,18 @@ TEST(PollLevel, TheMeterFollowsTheLevel) {
     testing::Panel p;
     p.st.signal_level = 120;  // a reply without a level divides this again
     p.poll(c.reply);
-    EXPECT_EQ(p.at(320, 30).text, c.bar) << c.reply;
-    EXPECT_EQ(p.at(320, 30).font, (FontSpec{"Ariel", 30, 700}));
-    EXPECT_EQ(p.at(320, 30).colour, colour_green);
-    EXPECT_EQ(p.st.signal_level, c.level) << c.reply;
-    EXPECT_EQ(p.st.squelch_closed, c.reply[2] == '%') << c.reply;
+    const auto meter = p.at(320, 30);
+    EXPECT_EQ(std::tuple(meter.text, meter.font, meter.colour, p.st.signal_level, p.st.squelch_closed),
+              std::tuple(c.bar, FontSpec{"Ariel", 30, 700}, colour_green, c.level, c.reply[2] == '%' ? 1 : 0))
+        << c.reply;
   }
   // No reply keeps the reading and draws nothing.
   testing::Panel p;
   p.st.squelch_closed = 1;
   p.st.signal_level = 4;
   p.poll("");
-  EXPECT_EQ(p.at(320, 30).text, "");
-  EXPECT_EQ(p.st.squelch_closed, 1);
-  EXPECT_EQ(p.st.signal_level, 4);
-  EXPECT_EQ(p.st.meter_state, MeterState::idle);
+  EXPECT_EQ(std::tuple(p.at(320, 30).text, p.st.squelch_closed, p.st.signal_level, p.st.meter_state),
+            std::tuple("", 1, 4, MeterState::idle));
 }
 
 }  // namespace

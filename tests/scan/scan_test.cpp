@@ -32,24 +32,20 @@ TEST(ReceiverScan, StartTakesTheModeMostChannelsUseFromTheListingInTime) {
     std::string bank, mode, frequency, spoken;
     std::vector<std::string> listing;
   };
+  // clang-format off
   const std::vector<Case> cases = {
-      // Seven replies in time: modes 1, 2, 2, 1, 2, none, 7 (not counted); the
-      // second gives the frequency shown.
-      {"C",
-       "AM",
-       "433.075000",
-       "am",
-       {channel_line(0, "0145500000", 1), channel_line(1, "0433075000", 2), channel_line(2, "0145600000", 2),
-        channel_line(3, "0145700000", 1), channel_line(4, "0145800000", 2), "MXC05 ---",
-        channel_line(6, "0145800000", 7), channel_line(7, "0145800000", 1), channel_line(8, "0145800000", 1)}},
+      // Seven replies in time: modes 1, 2, 2, 1, 2, none, 7 (not counted); the second gives the frequency.
+      {"C", "AM", "433.075000", "am", {channel_line(0, "0145500000", 1), channel_line(1, "0433075000", 2), channel_line(2, "0145600000", 2),
+        channel_line(3, "0145700000", 1), channel_line(4, "0145800000", 2), "MXC05 ---", channel_line(6, "0145800000", 7),
+        channel_line(7, "0145800000", 1), channel_line(8, "0145800000", 1)}},
       // A tie keeps the earlier mode; fewer than ten digits after RF is no frequency.
       {"C", "WFM", "145.0", "wfm", {channel_line(0, "01455", 1), channel_line(1, "0433", 0)}},
-      // Nothing counted: the mode stays and is still announced; with scan
-      // announcements off the start says "scan" itself.
+      // Nothing counted: the mode stays and is still announced; with announcements off "scan" is said.
       {"", "USB", "145.0", "usb scan", {}},
       {"", "CW ", "145.0", "cw scan", {}},
       {"", "AUT", "145.0", "auto scan", {}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     Panel p;
     p.script([&c](const std::string& command) {
