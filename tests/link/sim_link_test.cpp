@@ -154,18 +154,6 @@ TEST(LinkOnPty, LevelReportWinsOverLevelPoll) {
   EXPECT_EQ(left(link.cx->st.reply_text, 5), "LC049") << link.cx->st.reply_text.str();
 }
 
-TEST(LinkOnPty, AMemoryListingIsLoggedWholeThenAtItsChannel) {
-  PtyLink link;
-  link.sim.control("memory A00 145.5 NFM \"REPEATER\"");
-  link.send("MAA");
-  link.receive_when_ready(100);
-  EXPECT_EQ(left(link.cx->st.reply_text, 5), "MXA00");
-  const std::string log = link.log();
-  std::size_t rx_lines = 0;
-  for (std::size_t at = log.find("RX= "); at != std::string::npos; at = log.find("RX= ", at + 1)) ++rx_lines;
-  EXPECT_EQ(rx_lines, 2u) << log;
-}
-
 TEST(LinkOnPty, AHungUpLineNeverBlocksOrSpins) {
   PtyLink link;
   link.send("LM");

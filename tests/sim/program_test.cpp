@@ -209,15 +209,6 @@ TEST(SimulatorProgram, AnswersOverTheLinkAndLogsEveryCommand) {
   EXPECT_EQ(simulator.logged(), expected);
 }
 
-TEST(SimulatorProgram, WhatNobodyReadsIsLostWhenTheLineIsClosed) {
-  Simulator simulator({"--baud", "1200"});
-  ASSERT_TRUE(simulator.ready()) << simulator.errors();
-  // 110 bytes take almost a second at 1200 baud: most are still to come.
-  EXPECT_EQ(Port(simulator.link()).ask("MA A", 1).substr(0, 11), "MXA00 ---\r\n");
-  EXPECT_TRUE(eventually([&] { return simulator.errors().find("closed the line") != std::string::npos; }));
-  EXPECT_EQ(Port(simulator.link()).ask("LM"), "LM%000\r\n");
-}
-
 TEST(SimulatorProgram, ControlChannelSilencesDelaysHangsUpAndReconnects) {
   Simulator simulator({});
   ASSERT_TRUE(simulator.ready()) << simulator.errors();

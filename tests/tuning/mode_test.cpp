@@ -70,17 +70,6 @@ struct Journaled {
 
 const std::string blanks(6, ' ');
 
-TEST(ModeTable, SevenRowsInFunctionKeyOrder) {
-  const std::vector<std::string> rows = {"FM MD1", "AM MD2", "LSB MD4", "USB MD3", "WFM MD0", "CW  MD5", "AUT AU1"};
-  ASSERT_EQ(mode_table().size(), rows.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const auto& row = mode_table()[i];
-    EXPECT_EQ(row.key, 112 + static_cast<int>(i));
-    EXPECT_EQ(std::string(row.mode_text) + " " + std::string(row.command), rows[i]);
-  }
-  EXPECT_FALSE(mode_row_for_text("CW").has_value());
-}
-
 TEST(FunctionKeys, ClipThenCommandThenTheModeLine) {
   Journaled j;
   select_mode(*j.cx, ModeMember::fm);
