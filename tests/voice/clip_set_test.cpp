@@ -34,7 +34,9 @@ TEST(ClipSet, EveryNamedClipIsMadeAndPlayableAndNothingElse) {
     EXPECT_GE(sound->seconds(), 0.1) << name.text();
     // The pause paces the receiver: long enough for an answer, short enough
     // for long transfers.
-    if (name == clip::shdel) EXPECT_LE(sound->seconds(), 0.25);
+    if (name == clip::shdel) {
+      EXPECT_LE(sound->seconds(), 0.25);
+    }
   }
 }
 
