@@ -59,7 +59,7 @@ constexpr double shortest_pause_seconds = 0.1;
 // as the voice has loaded it.
 int pause_budget(const Context& cx) {
   double seconds = 0.0;
-  const auto found = cx.clips.sounds.find(cat(cx.st.pause_wave_path, "shdel"));
+  const auto found = cx.clips.sounds.find(cat(cx.st.pause_wave_path, clip::shdel.text()));
   if (found != cx.clips.sounds.end() && found->second) seconds = found->second->seconds();
   seconds = std::max(seconds, shortest_pause_seconds);
   return std::max(1, static_cast<int>(std::ceil(give_up_seconds / seconds)));
