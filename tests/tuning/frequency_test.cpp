@@ -37,7 +37,8 @@ TEST(FrequencyFields, VfoAndStepCommandsPadToTheReceiversFields) {
                      {".5", "VA000.500000"},           {"", "VA0000000000"},    {"145.12345678", "VA0145.123456780"},
                      {"2147.483648", "VA2147.4836480"}};
   for (const auto& [text, command] : vfo) EXPECT_EQ(vfo_command("VA", text), command) << text;
-  const Pairs step = {{"12.5", "ST012.50"}, {"5", "ST005000"}, {"6.25", "ST006.25"}, {"1000.5", "ST1000.5"}};
+  const Pairs step = {
+      {"12.5", "ST012.50"}, {"5", "ST005000"}, {"6.25", "ST006.25"}, {"1000.5", "ST1000.5"}, {"100", "ST100000"}};
   for (const auto& [text, command] : step) EXPECT_EQ(step_command(text), command) << text;
   // Page keys step by one decimal of the step only; a huge step can still be negated.
   EXPECT_EQ(step_offset_hz("6.25"), 6'200);
