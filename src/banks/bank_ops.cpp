@@ -59,11 +59,7 @@ void tune_current_entry(Context& cx) {
 void say_saved(Context& cx, bool saved) { say(cx, saved ? clip::ok : clip::inv); }
 
 // The label line under the frequency, in green.
-void select_label_line(Context& cx) {
-  move_to(cx, layout::bank_label);
-  set_font(cx, layout::normal);
-  set_colour(cx, colour_green);
-}
+void select_label_line(Context& cx) { place(cx, layout::bank_label); }
 
 // Cells from..end move up by one entry, until the end marker has been
 // copied into the cell of the last entry.

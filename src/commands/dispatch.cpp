@@ -68,7 +68,7 @@ void run_raw_command(Context& cx) {
   read_port(cx, st.com_port, received, raw_reply_limit);
   st.reply_text = received;
   st.log_line += st.reply_text;
-  move_to(cx, layout::origin);
+  place(cx, layout::origin);
   set_font(cx, layout::log_line);
   set_colour(cx, colour_black);
   print_text(cx, {st.log_line, space_text(22)});
@@ -253,8 +253,7 @@ void dispatch_key(Context& cx) {
     return;
   }
 
-  move_to(cx, layout::lower_line);
-  set_font(cx, layout::large);
+  place(cx, layout::entry_echo);
   if (st.last_key == key::full_stop) st.last_key = key::point;
   const int key = st.last_key;
 

@@ -92,9 +92,7 @@ void start_receiver_scan(Context& cx) {
   }
   // With no mode counted at all the current mode stays.
   if (counts[best] > 0) st.mode_text = receiver::mode_digits[best].name;
-  move_to(cx, layout::mode);
-  set_font(cx, layout::large);
-  set_colour(cx, colour_black);
+  place(cx, layout::mode);
   print_text(cx, {st.mode_text, space_text(6)});
   // The mode keys' texts "CW " and "AUT" are spoken by the clips of their modes.
   const auto mode = mode_row_for_text(st.mode_text);

@@ -33,9 +33,7 @@ void start_search(Context& cx) {
   st.found_count = 0;
   st.bank_file_name = search_bank_file;
 
-  set_colour(cx, colour_green);
-  set_font(cx, layout::normal);
-  move_to(cx, layout::search_active);
+  place(cx, layout::search_active);
   print_text(cx, {"Search Mode Active"});
   say(cx, clip::srch);
 
@@ -58,8 +56,7 @@ void start_search(Context& cx) {
   short_pause(cx);
   send_step(cx);
 
-  move_to(cx, layout::lower_line);
-  set_font(cx, layout::large);
+  place(cx, layout::entry_echo);
   print_text(cx, {st.search_low_text, "/", st.search_high_text});
 
   short_pause(cx);
@@ -87,11 +84,9 @@ void record_found(Context& cx) {
       bank.append(i, st.frequency_text, " ");
       ++st.found_count;
       if (st.search_stop_mode == SearchStopMode::cont) {
-        move_to(cx, layout::found_label);
-        set_font(cx, layout::normal);
-        set_colour(cx, colour_red);
+        place(cx, layout::found_label);
         print_text(cx, {"Found"});
-        move_to(cx, layout::found_count);
+        place(cx, layout::found_count);
         print_text(cx, {st.found_count});
         set_colour(cx, colour_black);
         speak_count(cx, st.found_count);
@@ -111,15 +106,13 @@ void toggle_stop_mode(Context& cx) {
 
 void show_search_settings(Context& cx) {
   const State& st = cx.st;
-  set_font(cx, layout::normal);
-  move_to(cx, layout::search_low);
-  set_colour(cx, colour_black);
+  place(cx, layout::search_low);
   print_text(cx, {st.search_low_text, space_text(10)});
-  move_to(cx, layout::step);
+  place(cx, layout::step);
   print_text(cx, {st.step_text, space_text(9)});
-  move_to(cx, layout::stop_mode);
+  place(cx, layout::stop_mode);
   print_text(cx, {st.search_stop_mode == SearchStopMode::stop ? "STOP" : "CONT"});
-  move_to(cx, layout::search_high);
+  place(cx, layout::search_high);
   print_text(cx, {st.search_high_text, space_text(8)});
 }
 

@@ -218,11 +218,10 @@ void show_frequency(Context& cx) {
   State& st = cx.st;
   st.argument_text = st.frequency_text;
   set_font(cx, layout::large);
-  move_to(cx, layout::frequency);
+  move_to(cx, layout::frequency.at);
   // Blank the old frequency in whatever colour is current.
   print_text(cx, {space_text(20), "\r\n"});
-  move_to(cx, layout::frequency);
-  set_colour(cx, colour_blue);
+  place(cx, layout::frequency);
   print_text(cx, {st.frequency_text, "\r\n"});
   const int shown = length(st.argument_text);
   if (shown < 8) print_text(cx, {left("0000", 8 - shown), space_text(30)});

@@ -65,9 +65,7 @@ void select_mode(Context& cx, ModeMember member) {
 }
 
 void draw_mode_line(Context& cx) {
-  move_to(cx, layout::mode);
-  set_font(cx, layout::large);
-  set_colour(cx, colour_black);
+  place(cx, layout::mode);
   print_text(cx, {cx.st.mode_text, "      ", "\r\n"});
   // Later prints without a font of their own use this one.
   set_font(cx, layout::after_mode);

@@ -29,9 +29,9 @@ std::string two_digits(int value) {
 }
 
 void report_missing_configuration(Context& cx) {
-  move_to(cx, layout::missing_configuration[0]);
+  move_to(cx, layout::missing_config_1.at);
   print_text(cx, {"--- TALVARO.CFG file not found ---"});
-  move_to(cx, layout::missing_configuration[1]);
+  move_to(cx, layout::missing_config_2.at);
   print_text(cx, {"please run the 'TALVSET' program"});
   // The voice setting was never read, so wave_path still names the clips.
   play_clip(cx, cx.st.wave_path, clip::cfnf);
@@ -73,7 +73,7 @@ bool start_up(Context& cx) {
     write_debug_line(cx, cat("TALVARO ", st.version_text, "  ", date_text(now), "   ", time_text(now)));
   }
 
-  move_to(cx, layout::banner);
+  move_to(cx, layout::banner.at);
   print_text(cx, {cat(st.banner_text, st.credit_text)});
 
   // The spoken version is fixed, whatever version_text holds.

@@ -35,11 +35,7 @@ constexpr std::string_view stopped_banner = "      *** STOPPED ***  ";
 void use_banner_font(Context& cx) { set_font(cx, layout::normal); }
 
 // Positions, font and colour of the scan status line, ready for a print.
-void prepare_status_line(Context& cx) {
-  move_to(cx, layout::status);
-  use_banner_font(cx);
-  set_colour(cx, colour_red);
-}
+void prepare_status_line(Context& cx) { place(cx, layout::status); }
 
 void show_status_banner(Context& cx, std::string_view banner) {
   prepare_status_line(cx);
@@ -62,8 +58,7 @@ std::string level_bar(const State& st) {
 void show_level(Context& cx) {
   State& st = cx.st;
   st.command_text = "";
-  set_colour(cx, colour_green);
-  move_to(cx, layout::level_meter);
+  place(cx, layout::level_meter);
   st.squelch_closed = st.reply_text.size() >= 3 && st.reply_text[2] == '%' ? 1 : 0;
   const bool level_report = st.reply_text.str().starts_with(receiver::command::level_report);
   if (st.reply_text.str().starts_with(receiver::command::level) || level_report)
@@ -124,9 +119,7 @@ bool report_receiver_scanning(Context& cx) {
 bool bank_scan_quiet(const State& st) { return st.bank_scan_state >= BankScanState::started && st.squelch_closed == 1; }
 bool step_bank_scan(Context& cx) {
   State& st = cx.st;
-  move_to(cx, layout::lower_line);
-  use_banner_font(cx);
-  set_colour(cx, colour_green);
+  place(cx, layout::scan_label);
   print_text(cx, {space_text(39)});
   // A table without entries (replaced since the scan started) is never tuned.
   if (!valid_entry_cell(cx, st.bank_cell_index)) st.bank_cell_index = bank_cells::first_entry;
@@ -177,9 +170,7 @@ bool halt_bank_scan(Context& cx) {
   if (st.bank_scan_state < BankScanState::stopped) {
     print_text(cx, {stopped_banner});
     if (st.scan_voice_enabled == 1) say(cx, clip::stop);
-    move_to(cx, layout::lower_line);
-    use_banner_font(cx);
-    set_colour(cx, colour_green);
+    place(cx, layout::scan_label);
     const int entry = last_tuned_cell(cx);
     if (entry >= 0 && entry + 1 < bank_table_size) print_text(cx, {ConstBankView(st.bank_table).label(entry)});
     st.bank_scan_state = BankScanState::stopped;
@@ -221,8 +212,7 @@ bool report_search_stopped(Context& cx) {
 bool search_signal_gone(const State& st) { return st.search_state == SearchState::stopped && st.squelch_closed == 1; }
 bool report_search_active(Context& cx) {
   State& st = cx.st;
-  move_to(cx, layout::status);
-  set_colour(cx, colour_green);
+  place(cx, layout::status_searching);
   // In the font left by the level display of this tick.
   print_text(cx, {"Search Mode Active"});
   st.search_state = SearchState::searching;
