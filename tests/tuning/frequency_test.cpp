@@ -40,6 +40,12 @@ TEST(FrequencyFields, VfoAndStepCommandsPadToTheReceiversFields) {
   const Pairs step = {
       {"12.5", "ST012.50"}, {"5", "ST005000"}, {"6.25", "ST006.25"}, {"1000.5", "ST1000.5"}, {"100", "ST100000"}};
   for (const auto& [text, command] : step) EXPECT_EQ(step_command(text), command) << text;
+  // Hertz back to MHz text: the point before the last six digits, any sign kept.
+  const std::vector<std::pair<std::int64_t, std::string>> texts = {
+      {145'500'000, "145.5"}, {145'000'000, "145."},
+      {500'000, ".5"},        {50'000, ".05"},
+      {-2'500'000, "-2.5"},   {std::numeric_limits<std::int64_t>::min(), "-9223372036854.775808"}};
+  for (const auto& [hz, text] : texts) EXPECT_EQ(frequency_of_hz(hz), text) << hz;
   // Page keys step by one decimal of the step only; a huge step can still be negated.
   EXPECT_EQ(step_offset_hz("6.25"), 6'200);
   EXPECT_GT(step_offset_hz("-" + std::string(40, '9')), std::numeric_limits<std::int64_t>::min());
