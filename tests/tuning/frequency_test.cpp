@@ -33,9 +33,14 @@ struct Tuned : testing::Bench {
 };
 
 TEST(FrequencyFields, VfoAndStepCommandsPadToTheReceiversFields) {
-  const Pairs vfo = {{"145.5", "VA0145.50000"},        {"145", "VA0145000000"}, {"145.", "VA0145.00000"},
-                     {".5", "VA000.500000"},           {"", "VA0000000000"},    {"145.12345678", "VA0145.123456780"},
-                     {"2147.483648", "VA2147.4836480"}};
+  const Pairs vfo = {{"145.5", "VA0145.50000"},
+                     {"145", "VA0145000000"},
+                     {"145.", "VA0145.00000"},
+                     {".5", "VA000.500000"},
+                     {"", "VA0000000000"},
+                     {"145.12345678", "VA0145.123456780"},
+                     {"2147.483648", "VA2147.4836480"},
+                     {"10", "VA0010000000"}};
   for (const auto& [text, command] : vfo) EXPECT_EQ(vfo_command("VA", text), command) << text;
   const Pairs step = {
       {"12.5", "ST012.50"}, {"5", "ST005000"}, {"6.25", "ST006.25"}, {"1000.5", "ST1000.5"}, {"100", "ST100000"}};
@@ -115,7 +120,8 @@ TEST(DigitEntry, EachEntryModeFeedsItsField) {
   Tuned t;
   State& st = t.st;
   st.frequency_entry_fresh = 1;  // the first digit after a commit starts anew
-  t.type("144.5");
+  t.type("x/:144.5");            // keys that are no digit are ignored, unspoken
+  EXPECT_EQ(t.audio.spoken_text(), "1 4 4 point 5");
   for (const auto& [mode, field] :
        std::vector<std::pair<EntryMode, Text State::*>>{{EntryMode::low_limit, &State::search_low_text},
                                                         {EntryMode::high_limit, &State::search_high_text},
