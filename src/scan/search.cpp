@@ -35,7 +35,7 @@ void start_search(Context& cx) {
 
   place(cx, layout::search_active);
   print_text(cx, {"Search Mode Active"});
-  say(cx, "srch");
+  say(cx, clip::srch);
 
   // A fresh search bank, written at once like any bank save (so an existing
   // bank00.dat is replaced whole or not at all).
@@ -61,7 +61,7 @@ void start_search(Context& cx) {
 
   short_pause(cx);
   apply_mode(cx);
-  say(cx, "act");
+  say(cx, clip::act);
 
   st.command_text = receiver::command::search;
   send_command(cx);
@@ -94,13 +94,13 @@ void record_found(Context& cx) {
       break;
     }
   }
-  if (st.found_count > search_bank_capacity) say(cx, "bf");
+  if (st.found_count > search_bank_capacity) say(cx, clip::bf);
 }
 
 void toggle_stop_mode(Context& cx) {
   State& st = cx.st;
   st.search_stop_mode = st.search_stop_mode == SearchStopMode::stop ? SearchStopMode::cont : SearchStopMode::stop;
-  say(cx, st.search_stop_mode == SearchStopMode::stop ? "stmode" : "cont");
+  say(cx, st.search_stop_mode == SearchStopMode::stop ? clip::stmode : clip::cont);
   show_search_settings(cx);
 }
 

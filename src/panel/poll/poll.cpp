@@ -109,7 +109,7 @@ bool report_receiver_scanning(Context& cx) {
   show_status_banner(cx, scanning_banner);
   // Not waited for, so the level keeps being polled while it sounds.
   if (st.receiver_scan_state == ReceiverScanState::started && st.scan_voice_enabled == 1)
-    play_clip(cx, st.wave_path, "scan", false);
+    play_clip(cx, st.wave_path, clip::scan, false);
   st.receiver_scan_state = ReceiverScanState::scanning;
   st.meter_state = MeterState::idle;
   return true;
@@ -131,14 +131,14 @@ bool step_bank_scan(Context& cx) {
       st.argument_text = st.frequency_text;
       tune_vfo_a(cx);
     } else {
-      say(cx, "inv");
+      say(cx, clip::inv);
     }
     st.bank_cell_index = BankView::next_entry(st.bank_cell_index);
     if (!valid_entry_cell(cx, st.bank_cell_index)) st.bank_cell_index = bank_cells::first_entry;
   }
   if (st.bank_scan_state != BankScanState::scanning) {
     show_status_banner(cx, scanning_banner);
-    if (st.scan_voice_enabled == 1) say(cx, "scan");
+    if (st.scan_voice_enabled == 1) say(cx, clip::scan);
     st.bank_scan_state = BankScanState::scanning;
   }
   st.meter_state = MeterState::idle;
@@ -169,7 +169,7 @@ bool halt_bank_scan(Context& cx) {
   prepare_status_line(cx);
   if (st.bank_scan_state < BankScanState::stopped) {
     print_text(cx, {stopped_banner});
-    if (st.scan_voice_enabled == 1) say(cx, "stop");
+    if (st.scan_voice_enabled == 1) say(cx, clip::stop);
     place(cx, layout::scan_label);
     const int entry = last_tuned_cell(cx);
     if (entry >= 0 && entry + 1 < bank_table_size) print_text(cx, {ConstBankView(st.bank_table).label(entry)});
@@ -201,7 +201,7 @@ bool search_signal(const State& st) { return st.search_state == SearchState::sea
 bool report_search_stopped(Context& cx) {
   State& st = cx.st;
   show_status_banner(cx, stopped_banner);
-  if (st.search_stop_mode == SearchStopMode::stop) say(cx, "stop");
+  if (st.search_stop_mode == SearchStopMode::stop) say(cx, clip::stop);
   st.search_state = SearchState::stopped;
   st.readback_attempts = 0;
   st.meter_state = MeterState::ask_frequency;
@@ -320,7 +320,7 @@ void read_back_scan_stop(Context& cx) {
       st.frequency_text = strip_leading_zeros(megahertz_text(digits));
       st.argument_text = st.frequency_text;
       show_frequency(cx);
-      if (st.scan_voice_enabled == 1 && st.scan_resume_delay == 0 && st.scan_just_started == 0) say(cx, "stop");
+      if (st.scan_voice_enabled == 1 && st.scan_resume_delay == 0 && st.scan_just_started == 0) say(cx, clip::stop);
       if (st.scan_just_started == 1) st.scan_just_started = 0;
     }
   }
