@@ -29,12 +29,17 @@ endfunction()
 
 # talvaro_layer_sources(target SOURCES file... HEADERS file...)
 # Sources and headers of the current folder; headers are named in the include
-# root by their path under src/ ("panel/poll/poll.h").
+# root by their path under src/ ("panel/poll/poll.h"); a header generated
+# into generated/ of the build folder, given by its full path, by its path
+# under generated/.
 function(talvaro_layer_sources target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;HEADERS")
   target_sources(${target} PRIVATE ${arg_SOURCES} ${arg_HEADERS})
   foreach(header IN LISTS arg_HEADERS)
-    set_property(TARGET ${target} APPEND PROPERTY TALVARO_HEADERS ${CMAKE_CURRENT_SOURCE_DIR}/${header})
+    if(NOT IS_ABSOLUTE ${header})
+      set(header ${CMAKE_CURRENT_SOURCE_DIR}/${header})
+    endif()
+    set_property(TARGET ${target} APPEND PROPERTY TALVARO_HEADERS ${header})
   endforeach()
 endfunction()
 
@@ -67,6 +72,9 @@ function(talvaro_make_include_roots)
     talvaro_visible_headers(${target} headers)
     foreach(header IN LISTS headers)
       file(RELATIVE_PATH name ${PROJECT_SOURCE_DIR}/src ${header})
+      if(name MATCHES "^\\.\\./")
+        file(RELATIVE_PATH name ${PROJECT_BINARY_DIR}/generated ${header})
+      endif()
       get_filename_component(folder ${root}/${name} DIRECTORY)
       file(MAKE_DIRECTORY ${folder})
       file(CREATE_LINK ${header} ${root}/${name} SYMBOLIC)

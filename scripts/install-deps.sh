@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libsdl2-dev libsdl2-ttf-dev libfontconfig-dev
-  espeak-ng sox
+  espeak-ng sox festival festvox-us-slt-hts festvox-italp16k
   xvfb xdotool x11-utils imagemagick xauth fonts-dejavu-core fonts-liberation2
   clang clang-format-14 libclang-rt-14-dev
   python3 shellcheck pyflakes3

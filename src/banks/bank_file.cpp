@@ -70,7 +70,7 @@ bool load_bank(Context& cx) {
   // Only a regular file is a bank; anything else (a folder, a pipe) counts as
   // missing.
   if (open_text_file(st.bank_file, st.bank_file_name, "R") != 0) {
-    say(cx, "bnf");
+    say(cx, clip::bnf);
     return false;
   }
 

@@ -39,7 +39,7 @@ bool bank_number_ok(const Text& number) { return (number.size() == 2 || number.s
 std::string bank_name_for(std::string_view digits) { return cat("bank", digits, ".dat"); }
 
 void refuse(Context& cx) {
-  say(cx, "inv");
+  say(cx, clip::inv);
   cx.st.entry_mode = EntryMode::none;
 }
 
@@ -47,7 +47,7 @@ void refuse(Context& cx) {
 void tune_current_entry(Context& cx) {
   State& st = cx.st;
   if (!bank_entry_usable(cx, st.bank_cell_index)) {
-    say(cx, "inv");
+    say(cx, clip::inv);
     return;
   }
   st.frequency_text = ConstBankView(st.bank_table).frequency(st.bank_cell_index);
@@ -56,14 +56,10 @@ void tune_current_entry(Context& cx) {
 }
 
 // "ok" once the file is in place, "inv" when the save failed.
-void say_saved(Context& cx, bool saved) { say(cx, saved ? "ok" : "inv"); }
+void say_saved(Context& cx, bool saved) { say(cx, saved ? clip::ok : clip::inv); }
 
 // The label line under the frequency, in green.
-void select_label_line(Context& cx) {
-  move_to(cx, layout::bank_label);
-  set_font(cx, layout::normal);
-  set_colour(cx, colour_green);
-}
+void select_label_line(Context& cx) { place(cx, layout::bank_label); }
 
 // Cells from..end move up by one entry, until the end marker has been
 // copied into the cell of the last entry.
@@ -94,7 +90,7 @@ void send_bank_step(Context& cx) {
   State& st = cx.st;
   const ConstBankView bank(st.bank_table);
   if (!printable_ascii(bank.step())) {
-    say(cx, "inv");
+    say(cx, clip::inv);
     return;
   }
   st.step_text = bank.step();
@@ -123,11 +119,11 @@ void select_bank(Context& cx) {
     // entry that cannot be sent.
     st.selected_bank_loaded = 0;
     st.bank_scan_state = BankScanState::off;
-    say(cx, "inv");
+    say(cx, clip::inv);
     return;
   }
   // Entries that cannot be tuned are skipped, with "inv".
-  if (first != first_entry) say(cx, "inv");
+  if (first != first_entry) say(cx, clip::inv);
   st.selected_bank_loaded = 1;
   st.bank_scan_state = BankScanState::bank_mode;
   st.bank_cell_index = first;
@@ -139,7 +135,7 @@ void select_bank(Context& cx) {
   apply_mode(cx);
   short_pause(cx);
   send_bank_step(cx);
-  say(cx, "sel");
+  say(cx, clip::sel);
 }
 
 void step_entry(Context& cx, bool forward) {
@@ -147,7 +143,7 @@ void step_entry(Context& cx, bool forward) {
   const ConstBankView bank(st.bank_table);
   const int end = bank.entries_end();
   if (st.selected_bank_loaded != 1 || end < 0) {
-    say(cx, "inv");
+    say(cx, clip::inv);
     return;
   }
   select_label_line(cx);
@@ -160,7 +156,7 @@ void step_entry(Context& cx, bool forward) {
   if (!bank.holds_entry(index)) index = first_entry;
   // An entry that cannot be tuned is skipped, with "inv", for the next one.
   const int usable = usable_entry_from(cx, index, forward);
-  if (usable != index) say(cx, "inv");
+  if (usable != index) say(cx, clip::inv);
   if (usable < 0) return;
   index = usable;
   st.bank_cell_index = index;
@@ -168,7 +164,7 @@ void step_entry(Context& cx, bool forward) {
   tune_current_entry(cx);
   select_label_line(cx);
   print_text(cx, {bank.label(index)});
-  if (index == first_entry) say(cx, "beep");
+  if (index == first_entry) say(cx, clip::beep);
 }
 
 void delete_entry(Context& cx) {
@@ -214,7 +210,7 @@ void sort_bank(Context& cx) {
   int end = bank.entries_end();
   if (end < 0) {
     // Nothing to sort, so nothing is saved and the file stays as it was.
-    say(cx, bank.end_marker() == first_entry ? "ok" : "inv");
+    say(cx, bank.end_marker() == first_entry ? clip::ok : clip::inv);
     return;
   }
   const int last_entry = BankView::previous_entry(end);
@@ -278,9 +274,9 @@ void copy_bank(Context& cx) {
   const std::string source_digits = st.bank_number_text.size() == 4 ? left(st.bank_number_text, 2) : "00";
   st.bank_file_name = bank_name_for(source_digits);
   if (!load_bank(cx)) {
-    say(cx, "create");
-    say(cx, mid(source_digits, 1, 1));
-    say(cx, mid(source_digits, 2, 1));
+    say(cx, clip::create);
+    say(cx, clip::named(mid(source_digits, 1, 1)));
+    say(cx, clip::named(mid(source_digits, 2, 1)));
     BankView(st.bank_table).start_new(cat("bank", source_digits), st.mode_text, st.step_text);
     save_bank(cx);
   }
@@ -289,7 +285,7 @@ void copy_bank(Context& cx) {
   const int end = bank.end_marker();
   if (end < 0 || end > bank_cells::last_merge_end) {
     // More than the operations are built for: nothing is added anywhere.
-    say(cx, "n");
+    say(cx, clip::n);
     st.entry_mode = EntryMode::none;
     return;
   }
@@ -316,23 +312,23 @@ void merge_into_bank(Context& cx) {
   const BankView target(st.bank_table);
   const ConstBankView source(st.merge_table);
   if (!load_bank(cx)) {
-    say(cx, "create");
-    say(cx, mid(target_digits, 1, 1));
-    say(cx, mid(target_digits, 2, 1));
+    say(cx, clip::create);
+    say(cx, clip::named(mid(target_digits, 1, 1)));
+    say(cx, clip::named(mid(target_digits, 2, 1)));
     target.start_new(cat("bank", target_digits), source.mode(), source.step(), source.cell(bank_cells::spare));
     save_bank(cx);
   }
   st.entry_mode = EntryMode::none;
 
   if (!(target.mode() == source.mode())) {
-    say(cx, "incmode");
+    say(cx, clip::incmode);
     return;
   }
 
   // The target's end, only within the 91 entries the operations are built
   // for; a longer or broken target is left exactly as it is.
   if (!target.within_merge_limit()) {
-    say(cx, "n");
+    say(cx, clip::n);
     return;
   }
   int e = target.end_marker();
@@ -359,7 +355,7 @@ void delete_bank_file(Context& cx) {
   State& st = cx.st;
   st.entry_mode = EntryMode::none;
   if (st.bank_number_text.size() != 2 || !all_digits(st.bank_number_text)) {
-    say(cx, "inv");
+    say(cx, clip::inv);
     return;
   }
   namespace fs = std::filesystem;
@@ -371,7 +367,7 @@ void delete_bank_file(Context& cx) {
   if (!error && (fs::is_symlink(status) || (fs::is_regular_file(status) && files::may_write(path)))) {
     files::remove_name(path);
   }
-  say(cx, "ok");
+  say(cx, clip::ok);
 }
 
 }  // namespace talvaro

@@ -59,7 +59,7 @@ constexpr double shortest_pause_seconds = 0.1;
 // as the voice has loaded it.
 int pause_budget(const Context& cx) {
   double seconds = 0.0;
-  const auto found = cx.clips.sounds.find(cat(cx.st.pause_wave_path, "shdel"));
+  const auto found = cx.clips.sounds.find(cat(cx.st.pause_wave_path, clip::shdel.text()));
   if (found != cx.clips.sounds.end() && found->second) seconds = found->second->seconds();
   seconds = std::max(seconds, shortest_pause_seconds);
   return std::max(1, static_cast<int>(std::ceil(give_up_seconds / seconds)));
@@ -130,7 +130,7 @@ bool resize_receiver_bank(Context& cx, char letter, SilenceBudget& silence) {
   State& st = cx.st;
   const std::string name(1, letter);
   short_pause(cx);
-  say(cx, name);
+  say(cx, clip::named(name));
   send_text(cx, cat(receiver::command::bank_size, name, receiver::bank_size_text));
   short_pause(cx);
   if (receive_if_waiting(cx)) return true;
@@ -141,7 +141,7 @@ bool resize_receiver_bank(Context& cx, char letter, SilenceBudget& silence) {
   for (;;) {
     for (int k = 1; k <= 100; ++k) {
       short_pause(cx);
-      if (k % 25 == 0) play_clip(cx, st.pause_wave_path, "beep");
+      if (k % 25 == 0) play_clip(cx, st.pause_wave_path, clip::beep);
       if (!silence.endure(1)) return false;
     }
     st.reply_text = "";
@@ -175,7 +175,7 @@ void write_bank_to_receiver(Context& cx) {
   const std::string letter = mid(st.bank_number_text, 3, 1);
   st.bank_file_name = cat("bank", left(st.bank_number_text, 2), ".dat");
   if (!load_bank(cx)) return;
-  say(cx, "wait");
+  say(cx, clip::wait);
   for (int k = 0; k < 10; ++k) short_pause(cx);
 
   // A bank without entries sends nothing; otherwise the entries end at the
@@ -189,28 +189,28 @@ void write_bank_to_receiver(Context& cx) {
     if (bank_entry_usable(cx, i)) {
       send_text(cx, channel_record(letter, channel, bank.frequency(i), bank.mode(), sendable_label(bank.label(i))));
     } else {
-      say(cx, "inv");  // a frequency that cannot be sent: the channel stays as it is
+      say(cx, clip::inv);  // a frequency that cannot be sent: the channel stays as it is
     }
     // The receiver bank holds channels 00 to 90.
     if (channel >= receiver::last_channel) break;
-    if (i % 11 == 0) say(cx, "beep");
+    if (i % 11 == 0) say(cx, clip::beep);
   }
-  say(cx, "ok");
+  say(cx, clip::ok);
 }
 
 void check_receiver_banks(Context& cx) {
-  say(cx, "ckconfig");
+  say(cx, clip::ckconfig);
   // One time limit for all ten letters: a receiver that keeps the check
   // waiting is given up after about the same time, however many letters.
   SilenceBudget silence(cx);
   for (char letter = receiver::first_bank; letter <= receiver::last_bank; ++letter) {
     const auto size = query_bank_size(cx, std::string(1, letter), silence);
     if (!size || (*size != receiver::bank_size_text && !resize_receiver_bank(cx, letter, silence))) {
-      say(cx, "inv");
+      say(cx, clip::inv);
       return;
     }
   }
-  say(cx, "ok");
+  say(cx, clip::ok);
 }
 
 }  // namespace talvaro

@@ -79,50 +79,50 @@ bool receiver_scan_on_signal(const State& st) {
 // ------------------------------------------------------------ what a row does
 
 void ignore(Context&) {}
-void refuse(Context& cx) { say(cx, "inv"); }
+void refuse(Context& cx) { say(cx, clip::inv); }
 
 // A command that waits for typed characters and Enter.
-void begin_pending(Context& cx, EntryMode mode, std::string_view clip) {
+void begin_pending(Context& cx, EntryMode mode, ClipName name) {
   cx.st.entry_mode = mode;
-  say(cx, clip);
+  say(cx, name);
 }
 // A bank command: its bank number is typed afresh.
-void begin_bank_command(Context& cx, EntryMode mode, std::string_view clip) {
+void begin_bank_command(Context& cx, EntryMode mode, ClipName name) {
   cx.st.bank_number_text = "";
-  begin_pending(cx, mode, clip);
+  begin_pending(cx, mode, name);
 }
 // A search limit or the step: the first digit typed starts the value afresh.
-void begin_setting(Context& cx, EntryMode mode, std::string_view clip) {
+void begin_setting(Context& cx, EntryMode mode, ClipName name) {
   cx.st.limit_entry_fresh = 1;
-  begin_pending(cx, mode, clip);
+  begin_pending(cx, mode, name);
 }
 
 void choose_receiver_bank(Context& cx) {
   cx.st.bank_number_text = character(cx.st.last_key);
-  say(cx, cx.st.bank_number_text);
+  say(cx, clip::named(cx.st.bank_number_text));
 }
 void drop_receiver_scan(Context& cx) {
-  say(cx, "inv");
+  say(cx, clip::inv);
   cx.st.entry_mode = EntryMode::none;
 }
 // What was typed stays in its field.
 void drop_setting(Context& cx) { cx.st.entry_mode = EntryMode::none; }
-void begin_low_limit(Context& cx) { begin_setting(cx, EntryMode::low_limit, "start"); }
-void begin_high_limit(Context& cx) { begin_setting(cx, EntryMode::high_limit, "end"); }
-void begin_step(Context& cx) { begin_setting(cx, EntryMode::step, "incr"); }
-void begin_kill(Context& cx) { begin_pending(cx, EntryMode::kill, "kill"); }
+void begin_low_limit(Context& cx) { begin_setting(cx, EntryMode::low_limit, clip::start); }
+void begin_high_limit(Context& cx) { begin_setting(cx, EntryMode::high_limit, clip::end); }
+void begin_step(Context& cx) { begin_setting(cx, EntryMode::step, clip::incr); }
+void begin_kill(Context& cx) { begin_pending(cx, EntryMode::kill, clip::kill); }
 // G keeps bank_number_text: a letter typed next replaces it.
-void begin_receiver_scan(Context& cx) { begin_pending(cx, EntryMode::receiver_scan, "radbank"); }
-void begin_delete_file(Context& cx) { begin_bank_command(cx, EntryMode::delete_file, "delete"); }
-void begin_select(Context& cx) { begin_bank_command(cx, EntryMode::select, "bank"); }
-void begin_sort(Context& cx) { begin_bank_command(cx, EntryMode::sort, "sort"); }
-void begin_put(Context& cx) { begin_bank_command(cx, EntryMode::put, "put"); }
-void begin_transfer(Context& cx) { begin_bank_command(cx, EntryMode::transfer, "transfer"); }
+void begin_receiver_scan(Context& cx) { begin_pending(cx, EntryMode::receiver_scan, clip::radbank); }
+void begin_delete_file(Context& cx) { begin_bank_command(cx, EntryMode::delete_file, clip::delete_); }
+void begin_select(Context& cx) { begin_bank_command(cx, EntryMode::select, clip::bank); }
+void begin_sort(Context& cx) { begin_bank_command(cx, EntryMode::sort, clip::sort); }
+void begin_put(Context& cx) { begin_bank_command(cx, EntryMode::put, clip::put); }
+void begin_transfer(Context& cx) { begin_bank_command(cx, EntryMode::transfer, clip::transfer); }
 void begin_write(Context& cx) {
   cx.st.entry_mode = EntryMode::write;
   cx.st.bank_number_text = "";
-  say(cx, "write");
-  say(cx, "fromb");
+  say(cx, clip::write);
+  say(cx, clip::fromb);
 }
 
 void begin_search(Context& cx) {
@@ -140,13 +140,13 @@ void begin_bank_scan(Context& cx) {
   start_bank_scan(cx);
 }
 
-void say_scan(Context& cx) { say(cx, "scan"); }
+void say_scan(Context& cx) { say(cx, clip::scan); }
 void announce_frequency(Context& cx) {
   cx.st.argument_text = cx.st.frequency_text;
   speak_frequency(cx);
   if (cx.st.receiver_scan_state == ReceiverScanState::off) speak_mode(cx);
 }
-void play_help(Context& cx) { play_clip(cx, cx.st.wave_path, "help", false); }
+void play_help(Context& cx) { play_clip(cx, cx.st.wave_path, clip::help, false); }
 
 // Like the other tuning keys, browsing leaves the tuned frequency shown: the
 // next digit starts a new one.
@@ -164,15 +164,15 @@ void tune_by_step(Context& cx) {
 // Any key that reaches this point ends the bookkeeping of a receiver scan
 // that has only just been started; the receiver itself is not told.
 void leave_started_receiver_scan(Context& cx) {
-  say(cx, "exitscan");
+  say(cx, clip::exitscan);
   cx.st.receiver_scan_state = ReceiverScanState::off;
 }
 void forget_space(Context& cx) { cx.st.space_pressed = 0; }
 
 void toggle_scan_voice(Context& cx) {
   cx.st.scan_voice_enabled = 1 - cx.st.scan_voice_enabled;
-  say(cx, "svoice");
-  say(cx, cx.st.scan_voice_enabled == 1 ? "on" : "off");
+  say(cx, clip::svoice);
+  say(cx, cx.st.scan_voice_enabled == 1 ? clip::on : clip::off);
 }
 
 void select_function_key_mode(Context& cx) {

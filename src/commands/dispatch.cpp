@@ -68,7 +68,7 @@ void run_raw_command(Context& cx) {
   read_port(cx, st.com_port, received, raw_reply_limit);
   st.reply_text = received;
   st.log_line += st.reply_text;
-  move_to(cx, layout::origin);
+  place(cx, layout::origin);
   set_font(cx, layout::log_line);
   set_colour(cx, colour_black);
   print_text(cx, {st.log_line, space_text(22)});
@@ -93,12 +93,12 @@ void take_receiver_bank_letter(Context& cx) {
   const char letter = static_cast<char>(st.last_key);
   if (st.bank_number_text.size() != 2 || !all_digits(st.bank_number_text) || !receiver::is_bank_letter(letter) ||
       !load_bank_to_write(cx)) {
-    say(cx, "inv");
+    say(cx, clip::inv);
     st.entry_mode = EntryMode::none;
     return;
   }
   st.bank_number_text += std::string_view(&letter, 1);
-  say(cx, std::string_view(&letter, 1));
+  say(cx, clip::named(std::string_view(&letter, 1)));
   st.command_text = cat(receiver::command::bank_quick, std::string_view(&letter, 1), "%%");
   send_command(cx);
 }
@@ -136,7 +136,7 @@ void finish_setting(Context& cx, const Text& field) {
     speak_frequency(cx);
   } else {
     show_search_settings(cx);
-    say(cx, "ok");
+    say(cx, clip::ok);
   }
   reset_entry(st);
 }
@@ -153,7 +153,7 @@ void run_bank_command(Context& cx, void (*operation)(Context&)) {
   State& st = cx.st;
   const std::size_t length = st.bank_number_text.size();
   if ((length != 2 && length != 4) || !all_digits(st.bank_number_text)) {
-    say(cx, "inv");
+    say(cx, clip::inv);
     reset_entry(st);
     return;
   }
@@ -175,7 +175,7 @@ void finish_write(Context& cx) {
   if (st.bank_number_text.size() == 3) {
     write_bank_to_receiver(cx);
   } else {
-    say(cx, "inv");
+    say(cx, clip::inv);
   }
   st.entry_mode = EntryMode::none;
 }
@@ -202,7 +202,7 @@ void finish_frequency(Context& cx) {
     commit_frequency(cx);
     short_pause(cx);
     send_step(cx);
-    say(cx, st.quit_requested == 1 ? "quit" : "ok");
+    say(cx, st.quit_requested == 1 ? clip::quit : clip::ok);
     return;
   }
   exit_scan(cx);
@@ -253,8 +253,7 @@ void dispatch_key(Context& cx) {
     return;
   }
 
-  move_to(cx, layout::lower_line);
-  set_font(cx, layout::large);
+  place(cx, layout::entry_echo);
   if (st.last_key == key::full_stop) st.last_key = key::point;
   const int key = st.last_key;
 
@@ -267,14 +266,14 @@ void dispatch_key(Context& cx) {
 
   if (st.connection_state == ConnectionState::unanswered) {
     // The receiver has never answered: give up.
-    say(cx, "rnc");
+    say(cx, clip::rnc);
     st.connection_state = ConnectionState::none;
     st.running = 0;
     return;
   }
 
   if (key == key_x && st.entry_mode != EntryMode::raw_command && st.debug_enabled == 1) {
-    say(cx, "test");
+    say(cx, clip::test);
     st.bank_number_text = "";
     st.entry_mode = EntryMode::raw_command;
     return;

@@ -77,7 +77,7 @@ void log_reply(Context& cx) {
   write_debug_line(cx, st.log_line);
   if (st.status_text == "Connecting") {
     st.connection_state = ConnectionState::answered;
-    play_clip(cx, st.wave_path, "connected");
+    play_clip(cx, st.wave_path, clip::connected);
     st.status_text = ">";
   }
 }

@@ -20,6 +20,12 @@ void set_font(Context& cx, std::string_view face, int points, int weight) {
 
 void set_colour(Context& cx, int rgb) { cx.text_state.colour = rgb; }
 
+void place(Context& cx, const layout::Field& field) {
+  move_to(cx, field.at);
+  if (field.font != nullptr) set_font(cx, *field.font);
+  if (field.colour != layout::keep_colour) set_colour(cx, field.colour);
+}
+
 void print_text(Context& cx, std::initializer_list<PrintItem> items) {
   std::string line;
   for (const PrintItem& item : items) line += item.value;

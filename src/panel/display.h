@@ -31,6 +31,8 @@ void move_to(Context& cx, layout::Point at);
 void set_font(Context& cx, std::string_view face, int points, int weight);
 void set_font(Context& cx, const layout::Font& font);
 void set_colour(Context& cx, int rgb);
+// Moves to the field and selects its font and colour (those it has).
+void place(Context& cx, const layout::Field& field);
 // Joins the items, drops one trailing LF (and a CR before it), draws the rest
 // at the current position and leaves the position at its right end. An empty
 // result draws nothing and leaves the position.

@@ -1,7 +1,6 @@
 #pragma once
-// The panel window at a glance: where every field is drawn, and the fonts the
-// panel draws in. Colours are named in core/text_state.h. The window is read
-// top to bottom:
+// The panel window at a glance: where every field is drawn, in which font and
+// colour. The window is read top to bottom:
 //
 //   y   0  connection log line (0)       banner (270)
 //   y  30  missing-configuration lines (0)  level meter (320)
@@ -15,6 +14,8 @@
 
 #include <array>
 #include <string_view>
+
+#include "core/text_state.h"
 
 namespace talvaro::layout {
 
@@ -41,23 +42,40 @@ inline constexpr Font log_line{"ARIEL", 10, 700};  // a raw reply at the top
 inline constexpr Font after_mode{"Aerial", 30, 700};
 
 // ------------------------------------------------------------ fields
+// Every place the panel prints, with the font and colour it prints in. A
+// field without a font (or with keep_colour) prints in whatever the previous
+// print left: the text state carries over from one print to the next.
 
-inline constexpr Point origin{0, 0};  // the connection start's and a raw reply's log line
-inline constexpr Point banner{270, 0};
-inline constexpr std::array<Point, 2> missing_configuration{{{0, 30}, {0, 60}}};
-inline constexpr Point level_meter{320, 30};
-inline constexpr Point mode{380, 80};
-inline constexpr Point frequency{300, 150};
-inline constexpr Point search_low{80, 250};
-inline constexpr Point step{300, 250};
-inline constexpr Point stop_mode{500, 250};
-inline constexpr Point search_high{750, 250};
-inline constexpr Point status{270, 320};
-inline constexpr Point search_active{290, 320};
-inline constexpr Point lower_line{340, 370};
-inline constexpr Point bank_label{300, 370};
-inline constexpr Point found_label{20, 400};
-inline constexpr Point found_count{750, 400};
+inline constexpr int keep_colour = -1;
+
+struct Field {
+  Point at;
+  const Font* font;
+  int colour;
+};
+
+// clang-format off
+//                                        position     font          colour
+inline constexpr Field origin            {{  0,   0}, nullptr,      keep_colour};  // connection log, raw replies
+inline constexpr Field banner            {{270,   0}, nullptr,      keep_colour};
+inline constexpr Field missing_config_1  {{  0,  30}, nullptr,      keep_colour};
+inline constexpr Field missing_config_2  {{  0,  60}, nullptr,      keep_colour};
+inline constexpr Field level_meter       {{320,  30}, nullptr,      colour_green};
+inline constexpr Field mode              {{380,  80}, &large,       colour_black};
+inline constexpr Field frequency         {{300, 150}, &large,       colour_blue};
+inline constexpr Field search_low        {{ 80, 250}, &normal,      colour_black};
+inline constexpr Field step              {{300, 250}, &normal,      colour_black};
+inline constexpr Field stop_mode         {{500, 250}, &normal,      colour_black};
+inline constexpr Field search_high       {{750, 250}, &normal,      colour_black};
+inline constexpr Field status            {{270, 320}, &normal,      colour_red};    // scan and search banners
+inline constexpr Field status_searching  {{270, 320}, nullptr,      colour_green};  // "Search Mode Active" from the poll
+inline constexpr Field search_active     {{290, 320}, &normal,      colour_green};  // "Search Mode Active" at the start
+inline constexpr Field entry_echo        {{340, 370}, &large,       keep_colour};   // typed entries, search limits
+inline constexpr Field scan_label        {{340, 370}, &normal,      colour_green};  // the bank scan's entry label
+inline constexpr Field bank_label        {{300, 370}, &normal,      colour_green};
+inline constexpr Field found_label       {{ 20, 400}, &normal,      colour_red};
+inline constexpr Field found_count       {{750, 400}, nullptr,      keep_colour};
+// clang-format on
 
 // The lower panel's rows and how many blanks clear each.
 struct BlankRow {

@@ -15,11 +15,11 @@ void start_bank_scan(Context& cx) {
   // the end marker is never sent as a frequency.
   const int first = st.selected_bank_loaded == 1 ? usable_entry_from(cx, bank_cells::first_entry, true) : -1;
   if (first < 0) {
-    say(cx, "inv");
+    say(cx, clip::inv);
     return;
   }
   // Entries that cannot be tuned are skipped, with "inv".
-  if (first != bank_cells::first_entry) say(cx, "inv");
+  if (first != bank_cells::first_entry) say(cx, clip::inv);
   st.entry_mode = EntryMode::none;
   st.bank_scan_state = BankScanState::started;
   st.bank_cell_index = first;

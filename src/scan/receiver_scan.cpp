@@ -64,7 +64,7 @@ void start_receiver_scan(Context& cx) {
   const Text& bank = st.bank_number_text;
   if (!(bank.empty() || (bank.size() == 1 && receiver::is_bank_letter(bank[0])))) {
     // The pending scan stays: a letter typed next replaces the argument.
-    say(cx, "inv");
+    say(cx, clip::inv);
     return;
   }
   st.scan_resume_delay = 0;
@@ -92,13 +92,11 @@ void start_receiver_scan(Context& cx) {
   }
   // With no mode counted at all the current mode stays.
   if (counts[best] > 0) st.mode_text = receiver::mode_digits[best].name;
-  move_to(cx, layout::mode);
-  set_font(cx, layout::large);
-  set_colour(cx, colour_black);
+  place(cx, layout::mode);
   print_text(cx, {st.mode_text, space_text(6)});
   // The mode keys' texts "CW " and "AUT" are spoken by the clips of their modes.
   const auto mode = mode_row_for_text(st.mode_text);
-  say(cx, mode ? mode->clip : std::string_view(st.mode_text));
+  say(cx, mode ? mode->clip : clip::named(st.mode_text));
 
   st.scan_just_started = 1;
   short_pause(cx);
@@ -109,23 +107,23 @@ void start_receiver_scan(Context& cx) {
   send_text(cx, start);
   st.entry_mode = EntryMode::none;
   st.receiver_scan_state = ReceiverScanState::started;
-  if (st.scan_voice_enabled == 0) say(cx, "scan");
+  if (st.scan_voice_enabled == 0) say(cx, clip::scan);
 }
 
 void pass_channel(Context& cx) {
   State& st = cx.st;
   if (st.pass_list_count >= pass_list_size) {
     // No room for another passed channel: nothing is sent.
-    say(cx, "inv");
+    say(cx, clip::inv);
     return;
   }
-  say(cx, "pass");
+  say(cx, clip::pass);
   send_text(cx, receiver::command::channel_read);
   short_pause(cx);
   receive_reply(cx);
   const std::string channel = passed_channel(st.reply_text);
   if (channel.empty()) {
-    say(cx, "inv");
+    say(cx, clip::inv);
     return;
   }
   st.pass_list_count = std::max(st.pass_list_count, 1);
@@ -139,7 +137,7 @@ void pass_channel(Context& cx) {
 
 void exit_scan(Context& cx) {
   State& st = cx.st;
-  say(cx, "exitscan");
+  say(cx, clip::exitscan);
   st.receiver_scan_state = ReceiverScanState::off;
   st.bank_scan_state = BankScanState::off;
   // Passed channels go back into the receiver's scan.
@@ -155,7 +153,7 @@ void exit_scan(Context& cx) {
   commit_frequency(cx);
   short_pause(cx);
   apply_mode(cx);
-  if (st.quit_requested == 1) say(cx, "quit");
+  if (st.quit_requested == 1) say(cx, clip::quit);
 }
 
 }  // namespace talvaro

@@ -33,11 +33,9 @@ void start_search(Context& cx) {
   st.found_count = 0;
   st.bank_file_name = search_bank_file;
 
-  set_colour(cx, colour_green);
-  set_font(cx, layout::normal);
-  move_to(cx, layout::search_active);
+  place(cx, layout::search_active);
   print_text(cx, {"Search Mode Active"});
-  say(cx, "srch");
+  say(cx, clip::srch);
 
   // A fresh search bank, written at once like any bank save (so an existing
   // bank00.dat is replaced whole or not at all).
@@ -58,13 +56,12 @@ void start_search(Context& cx) {
   short_pause(cx);
   send_step(cx);
 
-  move_to(cx, layout::lower_line);
-  set_font(cx, layout::large);
+  place(cx, layout::entry_echo);
   print_text(cx, {st.search_low_text, "/", st.search_high_text});
 
   short_pause(cx);
   apply_mode(cx);
-  say(cx, "act");
+  say(cx, clip::act);
 
   st.command_text = receiver::command::search;
   send_command(cx);
@@ -87,11 +84,9 @@ void record_found(Context& cx) {
       bank.append(i, st.frequency_text, " ");
       ++st.found_count;
       if (st.search_stop_mode == SearchStopMode::cont) {
-        move_to(cx, layout::found_label);
-        set_font(cx, layout::normal);
-        set_colour(cx, colour_red);
+        place(cx, layout::found_label);
         print_text(cx, {"Found"});
-        move_to(cx, layout::found_count);
+        place(cx, layout::found_count);
         print_text(cx, {st.found_count});
         set_colour(cx, colour_black);
         speak_count(cx, st.found_count);
@@ -99,27 +94,25 @@ void record_found(Context& cx) {
       break;
     }
   }
-  if (st.found_count > search_bank_capacity) say(cx, "bf");
+  if (st.found_count > search_bank_capacity) say(cx, clip::bf);
 }
 
 void toggle_stop_mode(Context& cx) {
   State& st = cx.st;
   st.search_stop_mode = st.search_stop_mode == SearchStopMode::stop ? SearchStopMode::cont : SearchStopMode::stop;
-  say(cx, st.search_stop_mode == SearchStopMode::stop ? "stmode" : "cont");
+  say(cx, st.search_stop_mode == SearchStopMode::stop ? clip::stmode : clip::cont);
   show_search_settings(cx);
 }
 
 void show_search_settings(Context& cx) {
   const State& st = cx.st;
-  set_font(cx, layout::normal);
-  move_to(cx, layout::search_low);
-  set_colour(cx, colour_black);
+  place(cx, layout::search_low);
   print_text(cx, {st.search_low_text, space_text(10)});
-  move_to(cx, layout::step);
+  place(cx, layout::step);
   print_text(cx, {st.step_text, space_text(9)});
-  move_to(cx, layout::stop_mode);
+  place(cx, layout::stop_mode);
   print_text(cx, {st.search_stop_mode == SearchStopMode::stop ? "STOP" : "CONT"});
-  move_to(cx, layout::search_high);
+  place(cx, layout::search_high);
   print_text(cx, {st.search_high_text, space_text(8)});
 }
 

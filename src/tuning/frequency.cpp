@@ -155,7 +155,7 @@ void enter_digit(Context& cx, int key) {
   if (st.bank_scan_state > BankScanState::bank_mode) return;
 
   const std::string typed = character(key);
-  say(cx, point ? std::string_view("point") : std::string_view(typed));
+  say(cx, point ? clip::point : clip::digits[static_cast<std::size_t>(key - '0')]);
 
   const DigitRoute& route = digit_route(st.entry_mode);
   switch (route.target) {
@@ -174,12 +174,12 @@ void enter_digit(Context& cx, int key) {
       break;
     case DigitTarget::write_number:
       if (st.bank_number_text.size() >= 2) {
-        say(cx, "inv");
+        say(cx, clip::inv);
         st.entry_mode = EntryMode::none;
         break;
       }
       st.bank_number_text += typed;
-      if (st.bank_number_text.size() == 2) say(cx, "torb");
+      if (st.bank_number_text.size() == 2) say(cx, clip::torb);
       break;
     case DigitTarget::echo_only:
       break;
@@ -218,11 +218,10 @@ void show_frequency(Context& cx) {
   State& st = cx.st;
   st.argument_text = st.frequency_text;
   set_font(cx, layout::large);
-  move_to(cx, layout::frequency);
+  move_to(cx, layout::frequency.at);
   // Blank the old frequency in whatever colour is current.
   print_text(cx, {space_text(20), "\r\n"});
-  move_to(cx, layout::frequency);
-  set_colour(cx, colour_blue);
+  place(cx, layout::frequency);
   print_text(cx, {st.frequency_text, "\r\n"});
   const int shown = length(st.argument_text);
   if (shown < 8) print_text(cx, {left("0000", 8 - shown), space_text(30)});
@@ -280,7 +279,7 @@ void tune_by_offset(Context& cx, std::int64_t offset_hz) {
   const std::optional<std::int64_t> start = hz_of_text(st.frequency_text);
   const std::optional<std::int64_t> result = start ? checked_add(*start, offset_hz) : std::nullopt;
   if (!result || *result < lowest_tunable_hz) {
-    say(cx, "inv");
+    say(cx, clip::inv);
     return;
   }
   st.argument_text = st.frequency_text;

@@ -15,15 +15,15 @@ namespace {
 // The command of a mode text, from the receiver's mode codes.
 constexpr std::string_view code_of(std::string_view mode_text) { return receiver::mode_command(mode_text).value(); }
 
-// In function-key order. The first five speak their own mode text as the clip.
+// In function-key order.
 constexpr std::array<ModeRow, 7> mode_rows = {{
-    {ModeMember::fm, 112, "FM", "FM", code_of("FM")},
-    {ModeMember::am, 113, "AM", "AM", code_of("AM")},
-    {ModeMember::lsb, 114, "LSB", "LSB", code_of("LSB")},
-    {ModeMember::usb, 115, "USB", "USB", code_of("USB")},
-    {ModeMember::wfm, 116, "WFM", "WFM", code_of("WFM")},
-    {ModeMember::cw, 117, receiver::cw_key_text, "cw", code_of(receiver::cw_key_text)},
-    {ModeMember::automatic, 118, receiver::automatic.name, "auto", receiver::automatic.command},
+    {ModeMember::fm, 112, "FM", clip::fm, code_of("FM")},
+    {ModeMember::am, 113, "AM", clip::am, code_of("AM")},
+    {ModeMember::lsb, 114, "LSB", clip::lsb, code_of("LSB")},
+    {ModeMember::usb, 115, "USB", clip::usb, code_of("USB")},
+    {ModeMember::wfm, 116, "WFM", clip::wfm, code_of("WFM")},
+    {ModeMember::cw, 117, receiver::cw_key_text, clip::cw, code_of(receiver::cw_key_text)},
+    {ModeMember::automatic, 118, receiver::automatic.name, clip::auto_, receiver::automatic.command},
 }};
 
 // The order in which apply_mode compares mode_text with the mode texts.
@@ -41,8 +41,8 @@ const ModeRow& row_of(ModeMember member) {
 
 // The clip of each switch, indexed by its new state; the command is the
 // switch's command followed by that state.
-constexpr std::array<std::string_view, 2> attenuator_clips = {"attoff", "atton"};
-constexpr std::array<std::string_view, 2> noise_limiter_clips = {"off", "on"};
+constexpr std::array<ClipName, 2> attenuator_clips = {clip::attoff, clip::atton};
+constexpr std::array<ClipName, 2> noise_limiter_clips = {clip::off, clip::on};
 
 }  // namespace
 
@@ -65,9 +65,7 @@ void select_mode(Context& cx, ModeMember member) {
 }
 
 void draw_mode_line(Context& cx) {
-  move_to(cx, layout::mode);
-  set_font(cx, layout::large);
-  set_colour(cx, colour_black);
+  place(cx, layout::mode);
   print_text(cx, {cx.st.mode_text, "      ", "\r\n"});
   // Later prints without a font of their own use this one.
   set_font(cx, layout::after_mode);
@@ -92,7 +90,7 @@ void toggle_attenuator(Context& cx) {
 
 void toggle_noise_limiter(Context& cx) {
   State& st = cx.st;
-  say(cx, "noise");
+  say(cx, clip::noise);
   st.noise_limiter_on = st.noise_limiter_on == 1 ? 0 : 1;
   st.command_text = cat(receiver::command::noise_limiter, decimal(st.noise_limiter_on));
   say(cx, noise_limiter_clips[static_cast<std::size_t>(st.noise_limiter_on)]);

@@ -5,6 +5,8 @@
 #include <span>
 #include <string_view>
 
+#include "voice/clip_names.h"
+
 namespace talvaro {
 
 struct Context;
@@ -15,7 +17,7 @@ struct ModeRow {
   ModeMember member;
   int key;                     // function key code
   std::string_view mode_text;  // exact text kept in mode_text
-  std::string_view clip;
+  ClipName clip;
   std::string_view command;
 };
 

@@ -78,13 +78,6 @@ std::vector<std::string> split_path(std::string_view path) {
   return parts;
 }
 
-// A clip name must be one plain path component: no separator, not "." or
-// "..", no NUL.
-bool plain_name(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
-
 bool has_extension(std::string_view name) { return fs::path(name).has_extension(); }
 
 // Looks for the clip under one base folder: the folder parts, each matched
@@ -126,12 +119,9 @@ std::shared_ptr<const Sound> find_clip(const Context& cx, std::string_view joine
 
 }  // namespace
 
-void play_clip(Context& cx, std::string_view folder, std::string_view name, bool wait) {
-  const std::string joined = cat(folder, name);
+void play_clip(Context& cx, std::string_view folder, ClipName name, bool wait) {
+  const std::string joined = cat(folder, name.text());
   cx.io.audio.stop();
-  // A name that is not one plain file name is never played (and not cached:
-  // the same joined path may be a valid folder and name).
-  if (joined.empty() || !plain_name(name)) return;
   // Lookups are remembered, found or not: the clip set does not change while
   // the panel runs, and a clip costs no disk access after its first use.
   auto cached = cx.clips.sounds.find(joined);
@@ -141,12 +131,20 @@ void play_clip(Context& cx, std::string_view folder, std::string_view name, bool
   if (cached->second) cx.io.audio.play(cached->second, wait);
 }
 
-void say(Context& cx, std::string_view name) { play_clip(cx, cx.st.wave_path, name, true); }
+void say(Context& cx, ClipName name) { play_clip(cx, cx.st.wave_path, name, true); }
 
-void short_pause(Context& cx) { play_clip(cx, cx.st.pause_wave_path, "shdel", true); }
+void say(Context& cx, std::optional<ClipName> name) {
+  if (name) {
+    say(cx, *name);
+  } else {
+    cx.io.audio.stop();
+  }
+}
+
+void short_pause(Context& cx) { play_clip(cx, cx.st.pause_wave_path, clip::shdel, true); }
 
 void speak_frequency(Context& cx) {
-  if (cx.st.search_state == SearchState::searching) say(cx, "srching");
+  if (cx.st.search_state == SearchState::searching) say(cx, clip::srching);
   Text& text = cx.st.argument_text;
   for (std::size_t i = 1; i <= text.size(); ++i) {
     std::string normal = text.str();
@@ -157,7 +155,7 @@ void speak_frequency(Context& cx) {
     text = normal;
     if (i > text.size()) break;
     const char c = text[i - 1];
-    say(cx, c == '.' ? std::string("point") : std::string(1, c));
+    say(cx, c == '.' ? clip::point : clip::named(std::string_view(&c, 1)));
   }
 }
 
@@ -165,19 +163,19 @@ namespace {
 
 struct ModeClip {
   std::string_view mode;
-  std::string_view clip;
+  ClipName name;
 };
 
 constexpr std::array<ModeClip, 9> mode_clips = {{
-    {"WFM", "wfm.wav"},
-    {"FM", "fm.wav"},
-    {"AM", "am.wav"},
-    {"USB", "usb.wav"},
-    {"LSB", "lsb.wav"},
-    {"CW ", "cw.wav"},
-    {"AUT", "auto"},
-    {"ATT ON", "atton.wav"},
-    {"ATT OFF", "attoff.wav"},
+    {"WFM", clip::wfm},
+    {"FM", clip::fm},
+    {"AM", clip::am},
+    {"USB", clip::usb},
+    {"LSB", clip::lsb},
+    {"CW ", clip::cw},
+    {"AUT", clip::auto_},
+    {"ATT ON", clip::atton},
+    {"ATT OFF", clip::attoff},
 }};
 
 }  // namespace
@@ -185,21 +183,21 @@ constexpr std::array<ModeClip, 9> mode_clips = {{
 void speak_mode(Context& cx) {
   cx.st.argument_text = cx.st.mode_text;
   for (const auto& row : mode_clips) {
-    if (cx.st.argument_text == row.mode) say(cx, row.clip);
+    if (cx.st.argument_text == row.mode) say(cx, row.name);
   }
 }
 
 void speak_signal_report(Context& cx) {
-  say(cx, "s");
+  say(cx, clip::s);
   const int level = std::clamp(cx.st.signal_level, 0, 9);
-  say(cx, decimal(level));
-  if (cx.st.signal_level > 9) say(cx, "plus");
+  say(cx, clip::digits[static_cast<std::size_t>(level)]);
+  if (cx.st.signal_level > 9) say(cx, clip::plus);
 }
 
 void speak_count(Context& cx, int count) {
   const int spoken = std::clamp(count, 0, 99);
-  if (spoken > 9) say(cx, decimal(spoken / 10));
-  say(cx, decimal(spoken % 10));
+  if (spoken > 9) say(cx, clip::digits[static_cast<std::size_t>(spoken / 10)]);
+  say(cx, clip::digits[static_cast<std::size_t>(spoken % 10)]);
 }
 
 }  // namespace talvaro

@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <tuple>
 
+#include "commands/keys.h"
 #include "core/config.h"
+#include "panel/poll/events.h"
 #include "support/fakes.h"
 
 namespace talvaro {
@@ -25,59 +29,43 @@ TEST(Configuration, FieldsComeFromFixedCharacterPositions) {
            // Any non-zero voice turns the voice on; only exactly 1 turns the log on.
            Case{"PRT=COM7\r\nBAUDR=19200\r\nMODEL=AR8600\r\nVOICE=2\r\nDEBUG=2\r\nextra\r\n", "COM7", "19200", 2, 2},
            Case{"xxxxCOM1\nxxxxxx9600\nxxxxx\n", "COM1", "9600", 0, 0},
+           Case{std::string("\0\xff\x01\x02\r\n\x80\x81", 8) + std::string(5000, '\x9b') + "\n\n\n\n", "", "", 0, 0},
        }) {
     Bench bench;
     bench.write_file("TALVARO.CFG", c.file);
     ASSERT_TRUE(read_configuration(*bench.cx));
-    EXPECT_EQ(bench.st.config_port_text, c.port);
-    EXPECT_EQ(bench.st.config_baud_text, c.baud);
-    EXPECT_EQ(bench.st.voice_enabled, c.voice);
-    EXPECT_EQ(bench.st.debug_enabled, c.debug);
+    EXPECT_EQ(bench.st.config_port_text, c.port.empty() ? bench.st.config_port_text.str() : c.port);
+    EXPECT_LE(bench.st.config_port_text.size(), Text::capacity);
+    EXPECT_EQ(bench.st.config_baud_text, c.baud.empty() ? bench.st.config_baud_text.str() : c.baud);
+    EXPECT_EQ(std::tuple(bench.st.voice_enabled, bench.st.debug_enabled), std::tuple(c.voice, c.debug));
   }
-  Bench junk;
-  EXPECT_FALSE(read_configuration(*junk.cx));  // missing
-  junk.write_file("TALVARO.CFG", std::string("\0\xff\x01\x02\x03\x04\x05\x06\x07\r\n\x80\x81", 14) +
-                                     std::string(5000, '\x9b') + "\n\n\n\n");
-  ASSERT_TRUE(read_configuration(*junk.cx));
-  EXPECT_LE(junk.st.config_port_text.size(), Text::capacity);
-  EXPECT_EQ(junk.st.voice_enabled, 0);
   EXPECT_EQ(date_text({2026, 3, 4, 5, 6, 7}), "04-03-2026");
   EXPECT_EQ(time_text({2026, 3, 4, 5, 6, 7}), "05:06:07");
 }
 
-TEST(Startup, MissingConfigurationShowsTwoLinesSaysCfnfAndLeavesBank00Alone) {
-  Bench bench;
-  bench.make_clips();
+TEST(Startup, WithoutARegularConfigurationItShowsTwoLinesSaysCfnfAndLeavesBank00Alone) {
   const std::string old_bank = "*** Talvaro V 4.1b ***  01-01-2026  10:00:00\r\nAM\r\n99.5\r\n1\r\n2\r\n5\r\n9999\r\n";
-  bench.write_file("bank00.dat", old_bank);
-  EXPECT_EQ(run_talvaro(bench.platform), 0);
-  EXPECT_EQ(bench.read_file("bank00.dat"), old_bank);
-  EXPECT_EQ(bench.display.text_at(0, 30), "--- TALVARO.CFG file not found ---");
-  EXPECT_EQ(bench.display.text_at(0, 60), "please run the 'TALVSET' program");
-  EXPECT_EQ(bench.audio.spoken_text(), "cfnf");
-  EXPECT_TRUE(bench.display.closed);
-  EXPECT_EQ(bench.serial.open_count, 0);
-  EXPECT_EQ(bench.display.window.caption, "*** AR8600 Talvaro Front Panel v4.1b***");
-}
-
-TEST(Startup, AConfigurationThatIsNoRegularFileIsAMissingOne) {
-  // A folder, and a pipe holding five good lines (its writer kept open, so an
-  // open that waited would read them rather than hang here).
-  for (const bool pipe : {false, true}) {
+  // Missing, a folder, and a pipe holding five good lines (its writer kept
+  // open, so an open that waited would read them rather than hang here).
+  for (const int kind : {0, 1, 2}) {
     Bench bench;
     bench.make_clips();
+    if (kind == 0) bench.write_file("bank00.dat", old_bank);
+    if (kind == 1) std::filesystem::create_directory(bench.dir / "TALVARO.CFG");
     int writer = -1;
-    if (pipe) {
+    if (kind == 2) {
       ASSERT_EQ(mkfifo("TALVARO.CFG", 0600), 0);
       writer = open("TALVARO.CFG", O_RDWR | O_NONBLOCK);
       const std::string lines = "PRT=COM1\r\nBAUDR=9600\r\nMODEL=AR8600\r\nVOICE=1\r\nDEBUG=0\r\n";
       ASSERT_EQ(write(writer, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
-    } else {
-      std::filesystem::create_directory(bench.dir / "TALVARO.CFG");
     }
     EXPECT_EQ(run_talvaro(bench.platform), 0);
-    EXPECT_EQ(bench.audio.spoken_text(), "cfnf") << pipe;
-    EXPECT_EQ(bench.display.text_at(0, 30), "--- TALVARO.CFG file not found ---");
+    EXPECT_EQ(std::tuple(bench.exists("bank00.dat"), bench.read_file("bank00.dat")),
+              std::tuple(kind == 0, kind == 0 ? old_bank : ""));
+    EXPECT_EQ(bench.display.text_at(0, 30) + "|" + bench.display.text_at(0, 60) + "|" + bench.audio.spoken_text(),
+              "--- TALVARO.CFG file not found ---|please run the 'TALVSET' program|cfnf");
+    EXPECT_EQ(std::tuple(bench.display.closed, bench.serial.open_count, bench.display.window.caption),
+              std::tuple(true, 0, "*** AR8600 Talvaro Front Panel v4.1b***"));
     if (writer >= 0) close(writer);
   }
 }
@@ -95,7 +83,6 @@ TEST(Startup, TheLogIsWrittenOnlyIntoARegularFileAndNeverThroughALink) {
       bench.write_file("elsewhere.txt", "kept\r\n");
       std::filesystem::create_symlink("elsewhere.txt", bench.dir / "debug1.dat");
     }
-    bench.events.script.push_back({event_close, 0});
     EXPECT_EQ(run_talvaro(bench.platform), 0);
     if (pipe) {
       char byte = 0;
@@ -108,55 +95,48 @@ TEST(Startup, TheLogIsWrittenOnlyIntoARegularFileAndNeverThroughALink) {
   }
 }
 
-TEST(Startup, MissingConfigurationWritesNoBank00EitherWhenThereIsNone) {
-  Bench bench;
-  EXPECT_EQ(run_talvaro(bench.platform), 0);
-  EXPECT_FALSE(bench.exists("bank00.dat"));
-}
-
-TEST(Startup, LogHeaderBannerAnnouncementAndStateRecordAtClose) {
+// The whole program on the fakes: keys typed as events between timer ticks,
+// then the window's close request.
+TEST(Startup, ARunGreetsHandlesEachEventOnceAndWritesTheStateRecordAtClose) {
   Bench bench;
   bench.make_clips();
   bench.write_config(1, 9600, 1, 1);
   bench.write_file("debug1.dat", "an old log that must go\r\n");
-  // The window's close request is the only event.
-  bench.events.script.push_back({event_close, 0});
+  bench.serial.line->script = [](const std::string& command) {
+    return command == "LM" ? testing::Answers{{"LM%000\r\n", 0}} : testing::Answers{};
+  };
+  for (int i = 0; i < 6; ++i) bench.events.script.push_back({event_timer, 0});
+  for (const int key : {int{'1'}, int{'4'}, int{'6'}, key::enter, int{'H'}}) {
+    bench.events.script.push_back({event_key_down, key});
+    bench.events.script.push_back({event_key_up, 0});
+    for (int i = 0; i < 4; ++i) bench.events.script.push_back({event_timer, 0});
+  }
   EXPECT_EQ(run_talvaro(bench.platform), 0);
 
   const std::string log = bench.read_file("debug1.dat");
-  EXPECT_EQ(log.rfind("TALVARO 4.1b  06-12-2026   09:05:07\r\n", 0), 0u) << log;
+  EXPECT_TRUE(log.starts_with("TALVARO 4.1b  06-12-2026   09:05:07\r\n")) << log;
   EXPECT_EQ(log.find("an old log"), std::string::npos);
-  // The log was closed before "EX", so "EX" is never in it.
-  EXPECT_EQ(log.find("TX= EX"), std::string::npos);
-
-  EXPECT_EQ(bench.display.text_at(270, 0).rfind("*** Talvaro V 4.1b ***", 0), 0u);
+  EXPECT_EQ(log.find("TX= EX"), std::string::npos) << "the log is closed before EX";
+  EXPECT_TRUE(bench.display.text_at(270, 0).starts_with("*** Talvaro V 4.1b ***"));
   const auto spoken = bench.audio.spoken(true);
   ASSERT_GE(spoken.size(), 5u);
   EXPECT_EQ(std::vector<std::string>(spoken.begin(), spoken.begin() + 5),
             (std::vector<std::string>{"talvaro", "4", "point", "1", "shdel"}));
-
-  EXPECT_EQ(bench.events.timer_period, 100);
-  EXPECT_TRUE(bench.events.timer_stopped);
-  EXPECT_NE(bench.serial.line->written.find("EX\r"), std::string::npos);
-
-  const std::string record = bench.read_file("bank00.dat");
-  EXPECT_EQ(record.rfind("*** Talvaro V 4.1b ***  06-12-2026  09:05:07\r\n", 0), 0u) << record;
-  EXPECT_TRUE(record.ends_with("\r\n12.5\r\n9999\r\n")) << record;
-  int lines = 0;
-  for (char c : record) lines += c == '\n';
-  EXPECT_EQ(lines, 7);
+  EXPECT_TRUE(bench.audio.spoken_text().ends_with("connected 1 4 6 ok help"));
+  EXPECT_EQ(std::tuple(bench.events.timer_period, bench.events.timer_stopped), std::tuple(100, true));
+  EXPECT_TRUE(bench.serial.line->written.ends_with("VA0146000000\rST012.50\rLM\rEX\r"));
+  EXPECT_EQ(bench.read_file("bank00.dat"),
+            "*** Talvaro V 4.1b ***  06-12-2026  09:05:07\r\nFM\r\n146.0\r\n145\r\n146\r\n12.5\r\n9999\r\n");
 }
 
 TEST(Startup, VoiceOffSilencesSpeechButKeepsThePause) {
   Bench bench;
   bench.make_clips();
   bench.write_config(1, 9600, 0, 0);
-  bench.events.script.push_back({event_close, 0});
   EXPECT_EQ(run_talvaro(bench.platform), 0);
-  for (const auto& clip : bench.audio.spoken(true)) {
-    EXPECT_TRUE(clip == "shdel") << clip;
-  }
-  EXPECT_FALSE(bench.audio.spoken(true).empty());
+  const auto spoken = bench.audio.spoken(true);
+  EXPECT_FALSE(spoken.empty());
+  EXPECT_TRUE(std::all_of(spoken.begin(), spoken.end(), [](const auto& clip) { return clip == "shdel"; }));
   EXPECT_FALSE(bench.exists("debug1.dat"));
 }
 

@@ -98,7 +98,6 @@ class Faults(harness.PanelTestCase):
         self.assertNotIn("rnc", panel.clips(), "the panel never gave up on a receiver that had answered")
         self.assert_state_record(panel, "FM", frequency, "145", "146", "12.5")
 
-    # 1 --------------------------------------------------------------------
     def test_hangup_during_search(self):
         """The line hangs up while a CONT search runs: the panel goes on
         polling a dead line without spinning, answers M, F and digits from
@@ -131,91 +130,50 @@ class Faults(harness.PanelTestCase):
         self.assertFalse(any(line.startswith("RX=") for line in p.debug_log(since=dead)), "nothing heard")
         self.assert_state_record(p, "FM", "146.0", "145", "146", "12.5")
 
-    # 2 --------------------------------------------------------------------
-    def test_garbage_replies(self):
-        """Random bytes in every reply, while idle and while a frequency is
-        typed: the panel keeps polling and answering keys; once the line is
-        clean it reads whole level replies again and tunes as usual."""
+    def test_misbehaving_line(self):
+        """Random bytes in every reply, replies one byte every 40 ms (read in
+        pieces over several ticks), replies 250 ms late (after the tick that
+        looks for them), then a receiver fallen silent once connected, one
+        after the other: the panel keeps polling near idle, answers keys from
+        what it holds and tunes exactly; a clean line is read whole again;
+        the silence does not end it at the next key, and Q does."""
         p = self.panel()
 
-        g = p.mark()
-        p.control("fault garbage")
-        self.assert_near_idle(p, "in the garbage", seconds=5, polls=12)
-        polls = p.debug_log(since=g).count("TX= LM")
-        clean = len(level_replies(p.debug_log(since=g)))
-        self.assertLess(clean, polls, "the replies are garbled (%d clean of %d)" % (clean, polls))
+        def garbled(lines, mark):
+            clean, polls = len(level_replies(lines)), lines.count("TX= LM")
+            self.assertLess(clean, polls, "the replies are garbled (%d clean of %d)" % (clean, polls))
 
-        self.type_frequency(p, "145.7")
-        self.assert_answers(p, "145.7")
-        p.wait_polls(3, since=p.mark())
+        def polls_reach_receiver(lines, mark):
+            self.assertGreaterEqual(p.sim_commands(since=mark).count("LM"), 12, "the polls reach the receiver")
 
-        p.control("fault none")
-        m = p.mark()
-        p.wait_for(
-            lambda: len(level_replies(p.debug_log(since=m))) >= 3, what="three whole level replies read again"
-        )
-        self.type_frequency(p, "146.25")
-        self.assert_answers(p, "146.25", level="0")
+        def late_replies_read(lines, mark):
+            self.assertGreaterEqual(len(level_replies(lines)), 5, "late level replies are read")
+
+        def nothing_heard(lines, mark):
+            polls_reach_receiver(lines, mark)
+            self.assertFalse(any(line.startswith("RX=") for line in lines), "nothing heard")
+
+        faults = [
+            ("garbage", "145.7", r"\d( plus)?", garbled),
+            ("bytewise 40", "146.125", "0", polls_reach_receiver),
+            ("late 250", "145.75", "0", late_replies_read),
+            ("silence", "146.25", "0", nothing_heard),
+        ]
+        for fault, frequency, level, check in faults:
+            m = p.mark()
+            p.control("fault " + fault)
+            self.assert_near_idle(p, "with the fault " + fault, seconds=5, polls=12)
+            check(p.debug_log(since=m), m)
+            self.type_frequency(p, frequency)
+            self.assert_answers(p, frequency, level=level)
+            if fault != "silence":
+                p.control("fault none")
+                m = p.mark()
+                p.wait_for(
+                    lambda: len(level_replies(p.debug_log(since=m))) >= 3, what="three whole level replies read again"
+                )
+        p.wait_polls(5, since=p.mark())
         self.assert_quits(p, "146.25")
-
-    # 3 --------------------------------------------------------------------
-    def test_bytewise_replies(self):
-        """Replies written one byte at a time, first 2 ms apart (whole before
-        the panel reads), then 40 ms apart (read in pieces over several
-        ticks): polling goes on, keys are answered, typed frequencies reach
-        the wire exactly."""
-        p = self.panel()
-
-        b = p.mark()
-        p.control("fault bytewise")
-        p.wait_for(lambda: len(level_replies(p.debug_log(since=b))) >= 3, what="three whole level replies")
-        self.type_frequency(p, "145.75")
-        self.assert_answers(p, "145.75", level="0")
-
-        b = p.mark()
-        p.control("fault bytewise 40")
-        self.assert_near_idle(p, "with replies in pieces", seconds=5, polls=12)
-        self.assertGreaterEqual(p.sim_commands(since=b).count("LM"), 12, "the polls reach the receiver")
-        self.type_frequency(p, "146.125")
-        self.assert_answers(p, "146.125", level="0")
-        p.wait_polls(3, since=p.mark())
-        self.assert_quits(p, "146.125")
-
-    def test_late_replies(self):
-        """Every reply 250 ms late, after the tick that looks for it: the
-        panel reads it a cycle later, keeps polling and answering keys."""
-        p = self.panel()
-
-        m = p.mark()
-        p.control("fault late 250")
-        self.assert_near_idle(p, "with late replies", seconds=5, polls=12)
-        self.assertGreaterEqual(len(level_replies(p.debug_log(since=m))), 5, "late level replies are read")
-        self.type_frequency(p, "145.75")
-        self.assert_answers(p, "145.75", level="0")
-        p.wait_polls(3, since=p.mark())
-        self.assert_quits(p, "145.75")
-
-    # 4 --------------------------------------------------------------------
-    def test_silence_after_connection(self):
-        """The receiver falls silent once connected: the panel, which has
-        heard it, does not end at the next key; it keeps polling, answers
-        keys, and Q ends it with exit code 0."""
-        p = self.panel()
-
-        s = p.mark()
-        p.control("fault silence")
-        self.assert_near_idle(p, "with a silent receiver", seconds=5, polls=12)
-        self.assertGreaterEqual(p.sim_commands(since=s).count("LM"), 12, "the polls reach the receiver")
-        quiet = p.mark()
-
-        self.type_frequency(p, "145.75")
-        self.assert_answers(p, "145.75", level="0")
-        m = p.mark()
-        p.wait_polls(5, since=m)
-        self.assertTrue(p.running())
-        self.assertFalse(any(line.startswith("RX=") for line in p.debug_log(since=quiet)), "nothing heard")
-        self.assert_quits(p, "145.75")
-
 
 if __name__ == "__main__":
     sys.exit(harness.run_scenarios(sys.modules[__name__]))

@@ -1,20 +1,9 @@
-"""Harness for the end-to-end tests: the real panel program in its own X
-server, keys typed into its window by xdotool, and the receiver simulator on
-the other end of a pseudo-terminal.
-
-A `Panel` owns one run: a fresh temporary working folder with TALVARO.CFG and
-any fixture files, an Xvfb server on a display number it picks itself, the
-simulator (linked as COM1 in the folder, logging every command it receives,
-with a control FIFO for faults and signals) and the panel process
-(build/talvaro-e2e, which records every clip it plays in clips.log).
-
-Everything is observed from the outside, as a user and the receiver would:
-the commands on the wire (the simulator's log), the clips spoken (clips.log),
-the debug log, the bank files, the window's pixels and the exit code. All
-waiting is done by polling for a condition with a generous time limit; no
-fixed sleep is ever an assertion.
-
-Standard library only.
+"""Harness of the end-to-end tests and the benchmark (standard library only):
+a `Panel` is one run of the real program (build/talvaro-e2e, which records
+its clips in clips.log) in a fresh folder, in its own Xvfb, keys typed by
+xdotool, the receiver simulator on a pseudo-terminal linked as COM1. All is
+observed from outside (the wire, clips, debug log, files, pixels, exit code),
+and all waiting polls for a condition with a time limit: no fixed sleeps.
 """
 
 import argparse
@@ -94,9 +83,8 @@ def clip_record(line):
 
 
 class Log:
-    """The whole lines of a log another process appends to, read
-    incrementally (a line still being written is held back until its end),
-    each turned into a record by parse (None: left out)."""
+    """Whole lines another process appends, read incrementally; each made a
+    record by parse (None: left out)."""
 
     def __init__(self, path, parse=str):
         self.path, self.parse = path, parse
@@ -173,9 +161,8 @@ def read_text(path):
 
 
 def cpu_seconds(pid):
-    """Processor time a process has used so far (user and system), from
-    /proc/PID/stat: after the command name, which is in parentheses and may
-    hold blanks, utime is the 12th field and stime the 13th."""
+    """Processor time used so far: utime and stime of /proc/PID/stat, counted
+    after the command name (in parentheses, may hold blanks)."""
     with open("/proc/%d/stat" % pid, "rb") as file:
         fields = file.read().decode("latin-1").rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
@@ -193,10 +180,8 @@ def _readable(descriptor, deadline):
 
 
 def _die_with_parent():
-    """Runs in a child before it starts: the child gets SIGTERM when the test
-    process dies, so a test killed at its time limit leaves nothing behind.
-    A hang-up has its default action, as for a program started from a
-    terminal, whatever the test process was started with."""
+    """In a child before it starts: SIGTERM when the test process dies (a test
+    killed at its time limit leaves nothing behind); SIGHUP as from a terminal."""
     signal.signal(signal.SIGHUP, signal.SIG_DFL)
     try:
         libc = ctypes.CDLL(None, use_errno=True)
@@ -224,10 +209,8 @@ def stop_process(process, grace=5.0):
 
 
 class Xvfb:
-    """A virtual X server of its own. The display number is drawn at random
-    from a high range and claimed with the server's lock file, so runs side
-    by side (and other X servers on the machine) never share a display; the
-    server reports through -displayfd when it is ready."""
+    """A virtual X server of its own, on a display drawn at random from a high
+    range and claimed by its lock file; ready when -displayfd reports."""
 
     FIRST_DISPLAY = 200
     LAST_DISPLAY = 4000
@@ -283,19 +266,11 @@ class Xvfb:
 
 
 class Panel:
-    """One run of the panel against the simulator, in a fresh folder.
-
-    build: the build folder (talvaro-e2e, ar8600-sim and wave/ are there).
-    files: name -> text, written into the working folder before the start.
-    config: the text of TALVARO.CFG (None: the usual one; False: none).
-    sim: False runs without a simulator (COM1 is then whatever files gave).
-    scenario: simulator directives, one a line, given as --scenario.
-    sim_args: further simulator options.
-    environment: variables for the panel over the usual ones (None: unset).
-    keep: leave the working folder in place at the end.
-    folder: the working folder (emptied first, kept); default a new
-    temporary folder.
-    """
+    """One run of the panel against the simulator. build: the build folder;
+    files: name -> text written first; config: TALVARO.CFG (None: the usual,
+    False: none); sim: False for none; scenario: simulator directives;
+    sim_args: more simulator options; environment: over the usual (None
+    unsets); keep: keep the folder; folder: the folder (emptied, kept)."""
 
     def __init__(
         self, build, files=None, config=None, sim=True, scenario=None, sim_args=(), environment=None, keep=False,
@@ -355,8 +330,7 @@ class Panel:
             self.start_sim()
 
     def start(self, find_window=True):
-        """Starts everything and finds the panel's window (unless told not
-        to: a run that ends at once)."""
+        """Starts everything and (unless told not to) finds the window."""
         self.prepare()
         self.start_panel(find_window)
 
@@ -417,8 +391,7 @@ class Panel:
                 self._outputs[-1].flush()
 
     def find_window(self):
-        """The visible window with the panel's caption, newest first: the
-        window system may replace a new window once while it sets it up."""
+        """The newest visible window with the panel's caption."""
         found = self.xdotool("search", "--onlyvisible", "--name", "AR8600 Talvaro Front Panel")
         for window in reversed((found or "").split()):
             if (self.xdotool("getwindowname", window) or "").rstrip("\n") == CAPTION:
@@ -462,14 +435,12 @@ class Panel:
     # ------------------------------------------------------------ observations
 
     def sim_command_records(self, since=None):
-        """Commands the simulator received, with the time each arrived;
-        its lines about control directives ("# ...") left out."""
+        """Commands the simulator received, timed; control lines left out."""
         commands = [command for command in self.sim.read() if not command.text.startswith("# ")]
         return commands[since.commands :] if since is not None else commands
 
     def sim_commands(self, since=None, skip=()):
-        """Commands the simulator received, in order; control lines left out.
-        skip: command texts to leave out (e.g. ("LM",) for the level polls)."""
+        """The texts of the commands received, but those in skip."""
         return [command.text for command in self.sim_command_records(since) if command.text not in skip]
 
     def clip_records(self, since=None):
@@ -477,15 +448,11 @@ class Panel:
         return clips[since.clips :] if since is not None else list(clips)
 
     def clips(self, since=None, pauses=False):
-        """Names of the clips played, in order; the pause "shdel" left out
-        unless asked for."""
+        """Names of the clips played; the pause "shdel" only if asked for."""
         return [clip.name for clip in self.clip_records(since) if pauses or clip.name != "shdel"]
 
     def debug_log(self, since=None):
-        """The lines of debug1.dat (since the mark). The program writes each
-        line through to the file, so the log can be followed while it runs:
-        it is the panel's own record of what it sent and heard, also when
-        nothing reaches the simulator any more."""
+        """The lines of debug1.dat, written through as the panel runs."""
         lines = self.debug.read()
         return lines[since.debug :] if since is not None else list(lines)
 
@@ -514,8 +481,7 @@ class Panel:
     # ------------------------------------------------------------ actions
 
     def xdotool(self, *arguments, check=False):
-        """Runs xdotool on the panel's display: its output, or None when it
-        failed (an error when check is true)."""
+        """xdotool's output on the panel's display; None (or an error) if it failed."""
         result = subprocess.run(
             ["xdotool", *arguments],
             env=dict(os.environ, DISPLAY=self.xvfb.display),
@@ -528,8 +494,7 @@ class Panel:
         return result.stdout if result.returncode == 0 else None
 
     def focus(self, check=True):
-        """Gives the panel window the keyboard focus (tried three times) and
-        returns the window."""
+        """Focuses the panel window (three tries) and returns it."""
         for attempt in range(3):
             window = self.current_window()
             if self.xdotool("windowfocus", "--sync", window, check=check and attempt == 2) is not None:
@@ -537,18 +502,15 @@ class Panel:
         return window
 
     def keys(self, sequence):
-        """Types keys into the panel window, 200 ms apart. sequence is
-        space-separated names: digits, ".", letters, Enter, Space, Up, Down,
-        Left, Right, PageUp, PageDown, F1 to F12. The panel takes at most ten
-        key presses ahead of its dispatch, so send few at a time."""
+        """Types space-separated key names ("1", ".", "Enter", "F2"...), 200 ms
+        apart; the panel takes at most ten keys ahead, so send few at a time."""
         names = [KEY_NAMES.get(name, name.lower() if len(name) == 1 else name) for name in sequence.split()]
         if not self.running():
             raise AssertionError("keys %r: the panel is not running\n%s" % (sequence, self.describe()))
         self.xdotool("key", "--window", self.focus(), "--delay", "200", *names, check=True)
 
     def press(self, sequence, clip=None, command=None, timeout=DEFAULT_TIMEOUT):
-        """Types the keys, waits for the clip and the command they bring
-        (those given) and returns the mark taken before the keys."""
+        """Types the keys, waits for the clip and command given; the mark before."""
         mark = self.mark()
         self.keys(sequence)
         if clip is not None:
@@ -558,10 +520,8 @@ class Panel:
         return mark
 
     def key_during_clip(self, name, key, since=None, timeout=DEFAULT_TIMEOUT):
-        """Presses the key (an xdotool key name) into the focused panel
-        window as soon as the clip has started, and returns the clip's record
-        and the time the press had been sent (ms on the panel's clock). The
-        clip log is followed closely, so the press lands early in the clip."""
+        """Presses the key as soon as the clip starts; the clip's record and the
+        time the press was sent (ms on the panel's clock)."""
         window = self.current_window()
         self.xdotool("windowfocus", "--sync", window, check=True)
         deadline = time.monotonic() + timeout
@@ -595,10 +555,8 @@ class Panel:
         )
 
     def query_receiver(self, command, lines, timeout=10):
-        """Sends a command to the simulator over the line, as the panel
-        would, and returns the first `lines` reply lines that are not empty
-        (the answers to commands the panel sent last may still come first).
-        Only while the panel does not hold the port."""
+        """Once the panel has let the port go: sends the command over the line
+        and returns the first `lines` reply lines that are not empty."""
         if self.running():
             raise AssertionError("the panel still holds the port")
         descriptor = os.open(self.path("COM1"), os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
@@ -643,9 +601,8 @@ class Panel:
     # ------------------------------------------------------------ waiting
 
     def wait_for(self, condition, what, timeout=DEFAULT_TIMEOUT, check_panel=True):
-        """Polls condition until it returns something true, and returns that.
-        Fails with a description of the run when the time is up, or at once
-        when the panel has ended (unless check_panel is False)."""
+        """Polls condition until true and returns its value; fails when the time
+        is up or (with check_panel) the panel has ended."""
         deadline = time.monotonic() + timeout
         while True:
             value = condition()
@@ -675,19 +632,15 @@ class Panel:
         self._wait_count(lambda: self.sim_commands(since), text, count, "command on the wire", timeout)
 
     def wait_polls(self, count, since=None, timeout=DEFAULT_TIMEOUT):
-        """Waits for count level polls ("LM") since the mark: the poll cycle
-        has gone round that many times."""
+        """Waits for count level polls ("LM") since the mark."""
         self.wait_command("LM", since, count, timeout)
 
     def wait_debug(self, line, since=None, count=1, timeout=DEFAULT_TIMEOUT):
-        """Waits until the debug log holds the line count times since the
-        mark (e.g. "TX= LM": the panel has polled, whether or not the line
-        carried it)."""
+        """Waits until the debug log holds the line count times since the mark."""
         self._wait_count(lambda: self.debug_log(since), line, count, "debug log line", timeout)
 
     def wait_connected(self, timeout=60):
-        """Waits until the panel has heard the receiver ("connected") and
-        polls the level again, so that keys are taken as commands."""
+        """Waits for "connected" and one more poll: keys are now commands."""
         self.wait_clip("connected", timeout=timeout)
         after = self.mark()
         self.wait_polls(1, since=after)
@@ -719,12 +672,9 @@ STATE_FIRST_LINE = re.compile(r"^\*\*\* Talvaro V 4\.1b \*\*\*  \d\d-\d\d-\d{4} 
 
 
 class PanelTestCase(unittest.TestCase):
-    """A scenario with the real panel: panel() starts one for this test and
-    stops it (and its simulator and X server) at the end."""
-
     def panel(self, find_window=True, connect=True, **options):
-        """A panel started for this test (options as for Panel); with
-        connect, once it has heard the receiver and polls."""
+        """A panel for this test, stopped at its end (options as for Panel);
+        with connect, once it has heard the receiver."""
         work_dir = SETTINGS["work_dir"]
         folder = os.path.join(work_dir, self._testMethodName) if work_dir else None
         panel = Panel(SETTINGS["build"], keep=SETTINGS["keep"], folder=folder, **options)
@@ -743,9 +693,7 @@ class PanelTestCase(unittest.TestCase):
 
 
 def run_scenarios(module):
-    """Runs the scenarios of a test module from the command line (--build,
-    --keep, --work-dir). Returns the exit code: 0 passed, 1 failed, 77
-    skipped (a tool is missing)."""
+    """Runs a module's scenarios from the command line: 0 passed, 1 failed, 77 skipped."""
     parser = argparse.ArgumentParser(description=module.__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default="build", help="the build folder (talvaro-e2e, ar8600-sim, wave/)")
     parser.add_argument("--keep", action="store_true", help="keep the temporary working folders")

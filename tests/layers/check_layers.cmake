@@ -32,13 +32,14 @@ foreach(case IN LISTS cases)
 endforeach()
 
 # An include is searched first beside the including file, where no include
-# root can stop it: every include of the sources names a path under src/.
+# root can stop it: every include of the sources names a path under src/ (or
+# under generated/ of the build folder, for a generated header).
 file(GLOB_RECURSE sources ${SOURCES}/*.cpp ${SOURCES}/*.h)
 foreach(source IN LISTS sources)
   file(STRINGS ${source} includes REGEX "^#include \"")
   foreach(line IN LISTS includes)
     string(REGEX REPLACE "^#include \"([^\"]*)\".*" "\\1" name "${line}")
-    if(name MATCHES "\\.\\." OR NOT EXISTS ${SOURCES}/${name})
+    if(name MATCHES "\\.\\." OR NOT (EXISTS ${SOURCES}/${name} OR EXISTS ${GENERATED}/${name}))
       string(APPEND failures "${source}: #include \"${name}\" is not a path under src/\n")
     endif()
   endforeach()

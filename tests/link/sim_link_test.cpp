@@ -1,23 +1,15 @@
 // The serial port and the command protocol on a real pseudo-terminal, with the
 // receiver simulator on the other end.
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "link/protocol.h"
 #include "link/serial.h"
 #include "platform/posix/posix_serial.h"
+#include "sim/sim_process.h"
 #include "support/fakes.h"
 
 namespace talvaro {
@@ -26,67 +18,9 @@ namespace {
 using namespace std::chrono_literals;
 using testing::Bench;
 
-// The simulator as a child process, linked as COM1 in the bench's folder.
-class Simulator {
- public:
-  Simulator(const Bench& bench, std::vector<std::string> extra) {
-    std::vector<std::string> args = {SIMULATOR_PATH,
-                                     "--link",
-                                     (bench.dir / "COM1").string(),
-                                     "--log",
-                                     (bench.dir / "sim.log").string(),
-                                     "--control",
-                                     (bench.dir / "control").string(),
-                                     "--latency",
-                                     "1"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    pid_ = fork();
-    if (pid_ == 0) {
-      const int null = ::open("/dev/null", O_WRONLY);
-      dup2(null, 1);
-      std::vector<char*> argv;
-      for (auto& arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    for (int i = 0; i < 500 && !std::filesystem::exists(bench.dir / "COM1"); ++i) std::this_thread::sleep_for(10ms);
-    control_ = bench.dir / "control";
-    log_ = bench.dir / "sim.log";
-  }
-  ~Simulator() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  // Sends a control line and waits until the simulator has logged it, so it
-  // is in force before the next command.
-  void control(const std::string& line) const {
-    {
-      std::ofstream fifo(control_);
-      fifo << line << "\n";
-    }
-    for (int i = 0; i < 1000 && !logged("# " + line); ++i) std::this_thread::sleep_for(5ms);
-    EXPECT_TRUE(logged("# " + line)) << line;
-  }
-
- private:
-  bool logged(const std::string& text) const {
-    std::ifstream log(log_);
-    std::ostringstream all;
-    all << log.rdbuf();
-    return all.str().find(text) != std::string::npos;
-  }
-
-  pid_t pid_ = -1;
-  std::filesystem::path control_;
-  std::filesystem::path log_;
-};
-
 // A Context on the real serial port, the other services recorded.
 struct PtyLink {
-  explicit PtyLink(std::vector<std::string> sim_args = {}) : sim(bench, std::move(sim_args)) {
+  explicit PtyLink(const std::vector<std::string>& sim_args = {}) : sim(SIMULATOR_PATH, bench.dir, sim_args, "1") {
     platform = std::make_unique<Platform>(Platform{bench.display, bench.audio, ports, bench.clock, bench.events, ""});
     cx = std::make_unique<Context>(*platform);
     bench.make_clips();
@@ -116,7 +50,7 @@ struct PtyLink {
   }
 
   Bench bench;
-  Simulator sim;
+  simtest::SimProcess sim;
   PosixSerialPorts ports;
   std::unique_ptr<Platform> platform;
   std::unique_ptr<Context> cx;
@@ -154,23 +88,11 @@ TEST(LinkOnPty, LevelReportWinsOverLevelPoll) {
   EXPECT_EQ(left(link.cx->st.reply_text, 5), "LC049") << link.cx->st.reply_text.str();
 }
 
-TEST(LinkOnPty, AMemoryListingIsLoggedWholeThenAtItsChannel) {
-  PtyLink link;
-  link.sim.control("memory A00 145.5 NFM \"REPEATER\"");
-  link.send("MAA");
-  link.receive_when_ready(100);
-  EXPECT_EQ(left(link.cx->st.reply_text, 5), "MXA00");
-  const std::string log = link.log();
-  std::size_t rx_lines = 0;
-  for (std::size_t at = log.find("RX= "); at != std::string::npos; at = log.find("RX= ", at + 1)) ++rx_lines;
-  EXPECT_EQ(rx_lines, 2u) << log;
-}
-
 TEST(LinkOnPty, AHungUpLineNeverBlocksOrSpins) {
   PtyLink link;
   link.send("LM");
   link.receive_when_ready(8);
-  link.sim.control("fault hangup");
+  link.sim.control_line("fault hangup");
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < 2000; ++i) {
     link.send("LM");

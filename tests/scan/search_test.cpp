@@ -1,38 +1,29 @@
-#include "scan/search.h"
+// Searches between the limits: started by R outside bank mode, stopped and
+// read back by the level polls, their finds kept in the search bank only.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "banks/bank_file.h"
-#include "link/serial.h"
+#include "scan/search.h"
 #include "support/fakes.h"
 
 namespace talvaro {
 namespace {
 
-using Commands = std::vector<std::string>;
+using testing::Panel;
 
-struct Searching : testing::Bench {
-  Searching() {
-    prime_state();
-    make_clips();
-    st.com_port = 1;
-    open_port(*cx, 1, 9600);
-    st.search_low_text = "145";
-    st.search_high_text = "146";
-    st.step_text = "12.5";
-    st.mode_text = "FM";
-    st.frequency_text = "145.5";
-  }
-  // Starts a search and forgets what it said, sent and drew.
-  void start() {
-    start_search(*cx);
-    take_commands();
-    audio.plays.clear();
-    display.draws.clear();
+const std::string squelch_closed = "LM%000\r\n";
+const std::string signal = "LM 120\r\n";  // level 10
+
+// Connected, limits 145 to 146, searching; what the start did is forgotten.
+struct Searching : Panel {
+  explicit Searching(SearchStopMode mode = SearchStopMode::cont) {
+    st.search_stop_mode = mode;
+    type("R");
+    forget();
   }
   void find(const std::string& frequency) {
     st.frequency_text = frequency;
@@ -40,123 +31,138 @@ struct Searching : testing::Bench {
   }
 };
 
-TEST(StartSearch, WritesTheSearchBankTunesBothLimitsAndStartsTheSweep) {
-  Searching s;
-  s.write_file("bank00.dat", "*** an old state record\r\nAM\r\n1\r\n2\r\n3\r\n4\r\n9999\r\n");
-  s.st.found_count = 7;
-  s.st.selected_bank_loaded = 1;
-  s.st.frequency_text = "146";  // typed, not yet committed
-  start_search(*s.cx);
-  EXPECT_EQ(s.read_file("bank00.dat"), "Srchbank\r\nFM\r\n12.5\r\n \r\n9999\r\n");
-  EXPECT_EQ(s.take_commands(), (Commands{"VA0145000000", "VB0146000000", "ST012.50", "MD1", "VS"}));
-  EXPECT_EQ(s.audio.spoken_text(true), "srch shdel shdel shdel shdel fm act");
-
-  EXPECT_EQ(s.display.draws.at(0).text, "Search Mode Active");
-  EXPECT_EQ(s.display.draws.at(0).colour, colour_green);
-  EXPECT_EQ(s.display.text_at(340, 370), "145/146");
-  EXPECT_EQ(s.st.search_state, SearchState::searching);
-  EXPECT_EQ(s.st.found_count, 0);
-  EXPECT_EQ(s.st.selected_bank_loaded, 0) << "the table no longer holds a selected bank";
-  EXPECT_TRUE(table_holds_search_bank(*s.cx));
-  EXPECT_EQ(s.st.frequency_text, "145.0") << "the uncommitted 146 gave way to the low limit";
+TEST(Search, StartWritesTheSearchBankTunesBothLimitsAndStartsTheSweep) {
+  Panel p;
+  p.write_file("bank00.dat", "*** an old state record\r\nAM\r\n1\r\n2\r\n3\r\n4\r\n9999\r\n");
+  p.type("S118.5\nE137\n120.5\n");
+  p.st.found_count = 7;
+  p.forget();
+  p.type("R");
+  EXPECT_EQ(p.read_file("bank00.dat"), "Srchbank\r\nFM\r\n12.5\r\n \r\n9999\r\n");
+  EXPECT_EQ(p.sent(), "VA0118.50000|VB0137000000|ST012.50|MD1|VS");
+  EXPECT_EQ(p.audio.spoken_text(true), "srch shdel shdel shdel shdel fm act");
+  const auto& first = p.display.draws.at(0);
+  EXPECT_EQ(std::tuple(first.text, first.colour), std::tuple("Search Mode Active", colour_green));
+  const auto limits = p.at(340, 370);
+  EXPECT_EQ(std::tuple(limits.text, limits.colour, limits.font),
+            std::tuple("118.5/137", colour_black, FontSpec{"Ariel", 50, 700}));
+  EXPECT_EQ(std::tuple(p.st.search_state, p.st.found_count, table_holds_search_bank(*p.cx)),
+            std::tuple(SearchState::searching, 0, true));
+  EXPECT_EQ(p.st.frequency_text, "120.5") << "a committed frequency stays";
+  // A typed but uncommitted frequency gives way to the low limit.
+  Panel q;
+  q.st.frequency_text = "146";
+  q.st.frequency_entry_fresh = 0;
+  q.type("R");
+  EXPECT_EQ(q.st.frequency_text, "145.0");
 }
 
-TEST(StartSearch, LimitsAreDrawnInBlackAndACommittedFrequencyStays) {
+TEST(Search, ContinuousModeCountsPrintsAndSpeaksEachNewFindUpToNinetyOne) {
   Searching s;
-  s.st.search_low_text = "118.5";
-  s.st.search_high_text = "137";
-  s.st.frequency_text = "120.5";
-  start_search(*s.cx);
-  const auto limits = std::find_if(s.display.draws.rbegin(), s.display.draws.rend(),
-                                   [](const auto& draw) { return draw.x == 340 && draw.y == 370; });
-  ASSERT_NE(limits, s.display.draws.rend());
-  EXPECT_EQ(limits->text, "118.5/137");
-  EXPECT_EQ(limits->colour, colour_black);
-  EXPECT_EQ(limits->font, (FontSpec{"Ariel", 50, 700}));
-  EXPECT_EQ(s.st.frequency_text, "120.5") << "a committed frequency is not changed by the low limit";
-}
-
-TEST(RecordFound, ContinuousModeCountsPrintsAndSpeaksEachNewFind) {
-  Searching s;
-  s.start();
   s.find("145.5");
-  EXPECT_EQ(s.st.found_count, 1);
-  EXPECT_EQ(s.display.text_at(20, 400), "Found");
+  EXPECT_EQ(s.display.text_at(20, 400) + s.spoken() + decimal(s.st.found_count), "Found11");
   EXPECT_EQ(s.display.draws.back().colour, colour_red);
-  EXPECT_EQ(s.audio.spoken_text(), "1");
-
   // The same frequency again: not stored, nothing printed or said.
-  s.display.draws.clear();
-  s.audio.plays.clear();
+  s.forget();
   s.find("145.5");
   EXPECT_EQ(s.st.found_count, 1);
   EXPECT_TRUE(s.display.draws.empty());
-  EXPECT_EQ(s.audio.spoken_text(), "");
   s.find("145.50");  // compared as text: another entry
   for (int i = 3; i <= 10; ++i) s.find("146." + std::to_string(i));
-  EXPECT_EQ(s.display.text_at(750, 400), "10 ");
-  EXPECT_TRUE(s.audio.spoken_text().ends_with("9 1 0"));
-  EXPECT_EQ(s.st.bank_table[6], "145.50");
-  EXPECT_EQ(find_end_marker(*s.cx), 24);
-  EXPECT_TRUE(s.take_commands().empty());
-}
-
-TEST(RecordFound, StopModeStoresSilentlyAndTheNinetyFirstFindFillsTheBank) {
-  Searching s;
-  s.st.search_stop_mode = SearchStopMode::stop;
-  s.start();
-  for (int i = 1; i <= 90; ++i) s.find(std::to_string(100 + i));
-  EXPECT_TRUE(s.display.draws.empty());
-  EXPECT_EQ(s.audio.spoken_text(), "");
-  save_bank(*s.cx);
-  const std::string saved = s.read_file("bank00.dat");
-  EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 4 + 180 + 1);
-  EXPECT_TRUE(saved.starts_with("Srchbank\r\nFM\r\n12.5\r\n \r\n101\r\n \r\n102\r\n"));
-  EXPECT_TRUE(saved.ends_with("190\r\n \r\n9999\r\n"));
-
-  s.st.search_stop_mode = SearchStopMode::cont;
+  EXPECT_EQ(s.display.text_at(750, 400) + s.st.bank_table[6].str() + s.sent(), "10 145.50");
+  EXPECT_TRUE(s.spoken().ends_with("9 1 0"));
+  for (int i = 11; i <= 90; ++i) s.find(std::to_string(100 + i));
+  s.forget();
   s.find("400");
-  EXPECT_EQ(s.audio.spoken_text(), "9 1 bf") << "the count comes before the warning";
+  EXPECT_EQ(s.spoken(), "9 1 bf") << "the count comes before the warning";
   s.find("401");
-  EXPECT_EQ(s.st.found_count, 91);
-  EXPECT_EQ(find_end_marker(*s.cx), 186);
-  EXPECT_EQ(s.audio.spoken_text(), "9 1 bf bf");
+  EXPECT_EQ(s.spoken() + decimal(s.st.found_count), "9 1 bf bf91");
+  // Enter ends the search and saves the finds to the search bank.
+  s.type("\n");
+  EXPECT_EQ(s.st.search_state, SearchState::off);
+  const std::string saved = s.read_file("bank00.dat");
+  EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 4 + 182 + 1);
+  EXPECT_TRUE(saved.ends_with("190\r\n \r\n400\r\n \r\n9999\r\n"));
 }
 
-TEST(RecordFound, NothingLandsOutsideTheSearchBank) {
-  Searching s;
-  s.start();
-  // Another bank has been loaded since the search started.
+TEST(Search, NothingLandsOutsideTheSearchBank) {
+  Searching s(SearchStopMode::stop);
+  s.find("101");
+  EXPECT_EQ(s.spoken(), "");  // stop mode stores silently
   s.write_file("bank03.dat", "bank03\r\nAM\r\n5\r\n \r\n9999\r\n");
   s.st.bank_file_name = "bank03.dat";
   ASSERT_TRUE(load_bank(*s.cx));
-  s.find("145.5");
-  EXPECT_FALSE(table_holds_search_bank(*s.cx));
   // A table named like the search bank under another file name is not it.
   s.st.bank_table[0] = "Srchbank";
-  EXPECT_FALSE(table_holds_search_bank(*s.cx));
   s.find("145.5");
   EXPECT_EQ(s.st.bank_table[4], "9999");
-  EXPECT_EQ(s.st.found_count, 0);
-  EXPECT_EQ(s.audio.spoken_text(), "");
+  EXPECT_EQ(s.st.found_count, 1);
+  // Enter then saves nothing anywhere.
+  s.type("\n");
+  EXPECT_EQ(s.spoken(), "1 ok");
+  EXPECT_EQ(s.read_file("bank03.dat"), "bank03\r\nAM\r\n5\r\n \r\n9999\r\n");
+  EXPECT_EQ(s.read_file("bank00.dat"), "Srchbank\r\nFM\r\n12.5\r\n \r\n9999\r\n");
 }
 
-TEST(SearchSettings, ToggleSwitchesStopAndContinueAndRedrawsTheLine) {
+TEST(Search, AStopInStopModeIsSpokenOnceAndReadBack) {
+  Searching s(SearchStopMode::stop);
+  s.replies["RX"] = "VS RF0145000000 ST012500 AU0 MD1 AT0\r\n";
+  s.poll(signal);
+  EXPECT_EQ(s.at(270, 320).text + s.spoken(), "      *** STOPPED ***  stop");
+  EXPECT_EQ(s.st.search_state, SearchState::stopped);
+  s.tick(2);
+  EXPECT_EQ(s.sent(), "LM|RX");
+  // Ten digits kept; leading, then trailing zeros removed.
+  EXPECT_EQ(s.st.frequency_text.str() + s.at(300, 150).text + s.st.bank_table[4].str(), "145.145.145.");
+  EXPECT_EQ(std::tuple(s.st.found_count, s.st.meter_state), std::tuple(1, MeterState::idle));
+  // While the signal lasts nothing more is said or sent.
+  s.forget();
+  s.poll(signal);
+  s.poll(signal);
+  EXPECT_EQ(s.spoken() + s.sent(), "LM|LM");
+  s.poll(squelch_closed);
+  EXPECT_EQ(std::tuple(s.at(270, 320).text, s.at(270, 320).colour, s.st.search_state),
+            std::tuple("Search Mode Active", colour_green, SearchState::searching));
+}
+
+TEST(Search, ContModeResumesAfterFiveCyclesAndTheReadBackGivesUpAfterTenRequests) {
   Searching s;
-  s.st.search_low_text = "118";
-  s.st.search_high_text = "137.5";
-  s.st.step_text = "25";
-  toggle_stop_mode(*s.cx);
-  EXPECT_EQ(s.display.text_at(500, 250), "STOP");
-  toggle_stop_mode(*s.cx);
-  EXPECT_EQ(s.display.text_at(500, 250), "CONT");
-  EXPECT_EQ(s.audio.spoken_text(), "stmode cont");
-  EXPECT_EQ(s.display.text_at(80, 250), "118" + std::string(10, ' '));
-  EXPECT_EQ(s.display.text_at(300, 250), "25" + std::string(9, ' '));
-  EXPECT_EQ(s.display.text_at(750, 250), "137.5" + std::string(8, ' '));
-  EXPECT_TRUE(std::all_of(s.display.draws.begin(), s.display.draws.end(),
+  s.replies["RX"] = "VS RF0145512500 ST012500 AU0 MD1 AT0\r\n";
+  s.poll(signal);
+  EXPECT_EQ(s.spoken(), "");  // no "stop" in CONT mode
+  s.tick(2);
+  EXPECT_EQ(s.st.frequency_text, "145.5125");
+  s.forget();
+  for (int cycle = 0; cycle < 5; ++cycle) s.poll(signal);
+  EXPECT_EQ(s.sent(), "LM|LM|LM|LM|LM|<RS>|<RS>");
+  EXPECT_EQ(s.st.search_state, SearchState::stopped);
+  // The countdown runs on, and the closed squelch is still seen.
+  s.poll(squelch_closed);
+  EXPECT_EQ(std::tuple(s.at(270, 320).text, s.st.search_state, s.st.search_resume_count),
+            std::tuple("Search Mode Active", SearchState::searching, 4));
+
+  Searching t(SearchStopMode::stop);
+  t.replies["RX"] = "VS RF01455\r\n";  // too few digits after "RF"
+  t.poll(signal);
+  t.take_commands();
+  t.settle();
+  EXPECT_EQ(t.sent(), "RX|RX|RX|RX|RX|RX|RX|RX|RX|RX");
+  EXPECT_EQ(std::tuple(t.st.search_state, t.st.frequency_text.str(), t.st.found_count),
+            std::tuple(SearchState::stopped, "145.0", 0));
+  t.type("H");  // keys are served again
+  EXPECT_EQ(t.spoken(), "stop help");
+}
+
+TEST(Search, ToggleSwitchesStopAndContinueAndRedrawsTheLine) {
+  Panel p;
+  p.type("S118\nE137.5\nI25\n");
+  p.forget();
+  p.type("CC");
+  EXPECT_EQ(p.spoken() + p.sent(), "stmode cont");
+  EXPECT_EQ(p.at(80, 250).text + "|" + p.at(300, 250).text + "|" + p.at(500, 250).text + "|" + p.at(750, 250).text,
+            "118          |25         |CONT|137.5        ");
+  EXPECT_TRUE(std::all_of(p.display.draws.begin(), p.display.draws.end(),
                           [](const auto& draw) { return draw.colour == colour_black; }));
-  EXPECT_TRUE(s.take_commands().empty());
 }
 
 }  // namespace

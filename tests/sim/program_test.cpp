@@ -1,88 +1,31 @@
 // The real simulator program on a pseudo-terminal: what goes over the line,
 // the log, the control channel's faults, pacing and a clean exit.
 
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <termios.h>
-#include <unistd.h>
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <optional>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
-
-extern char** environ;
+#include "sim/sim_process.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+using namespace simtest;
 
-// Generous: the tests run under sanitizers on a busy machine.
-constexpr auto kPatience = 10s;
-
-bool eventually(const std::function<bool()>& condition) {
-  for (const auto end = Clock::now() + kPatience; !condition(); std::this_thread::sleep_for(10ms)) {
-    if (Clock::now() > end) return false;
-  }
-  return true;
-}
-
-std::string read_file(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
-// The simulator running in a temporary folder, with a link, a log and a
-// control FIFO there; stopped with SIGTERM at the end.
-class Simulator {
- public:
-  explicit Simulator(const std::vector<std::string>& extra) {
+// The simulator in a temporary folder of its own, removed at the end.
+struct TempFolder {
+  TempFolder() {
     char pattern[] = "/tmp/ar8600-sim-test-XXXXXX";
-    folder_ = ::mkdtemp(pattern);
-    std::vector<std::string> arguments = {AR8600_SIM_PATH, "--link",           link().string(), "--log", log().string(),
-                                          "--control",     control().string(), "--latency",     "5"};
-    arguments.insert(arguments.end(), extra.begin(), extra.end());
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, (folder_ / "out.txt").c_str(), O_WRONLY | O_CREAT, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, (folder_ / "err.txt").c_str(), O_WRONLY | O_CREAT, 0644);
-    started_ = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    ready_ = started_ && eventually([&] { return reap(WNOHANG), fs::exists(link()) || exit_status_; }) && !exit_status_;
+    path = ::mkdtemp(pattern);
   }
-  ~Simulator() {
-    stop();
+  ~TempFolder() {
     std::error_code ignored;
-    fs::remove_all(folder_, ignored);
+    fs::remove_all(path, ignored);
   }
+  fs::path path;
+};
 
-  bool ready() const { return ready_; }
-  fs::path link() const { return folder_ / "COM1"; }
-  fs::path log() const { return folder_ / "sim.log"; }
-  fs::path control() const { return folder_ / "control"; }
-  std::string errors() const { return read_file(folder_ / "err.txt"); }
-  // How many terminals the simulator has opened (one line on its output each).
-  std::size_t announcements() const {
-    return static_cast<std::size_t>(std::ranges::count(read_file(folder_ / "out.txt"), '\n'));
-  }
-
+class Simulator : TempFolder, public SimProcess {
+ public:
+  explicit Simulator(const std::vector<std::string>& extra) : SimProcess(AR8600_SIM_PATH, path, extra) {}
   // The commands of the log, without their time stamps (seconds with ms).
   std::vector<std::string> logged() const {
     std::vector<std::string> commands;
@@ -94,36 +37,6 @@ class Simulator {
     }
     return commands;
   }
-
-  // Sends a control line and waits until the simulator has carried it out.
-  void control_line(const std::string& line) {
-    const int fd = ::open(control().c_str(), O_WRONLY | O_NONBLOCK);
-    ASSERT_GE(fd, 0);
-    const std::string text = line + "\n";
-    EXPECT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    ::close(fd);
-    EXPECT_TRUE(eventually([&] { return read_file(log()).find("# " + line) != std::string::npos; })) << line;
-  }
-
-  // SIGTERM unless it has ended already; the exit status, or -1.
-  int stop() {
-    if (started_ && !exit_status_) ::kill(pid_, SIGTERM);
-    return reap(0);
-  }
-
- private:
-  int reap(int flags) {
-    int status = 0;
-    if (started_ && !exit_status_ && ::waitpid(pid_, &status, flags) == pid_)
-      exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return exit_status_.value_or(-1);
-  }
-
-  fs::path folder_;
-  pid_t pid_ = -1;
-  bool started_ = false;
-  bool ready_ = false;
-  std::optional<int> exit_status_;
 };
 
 std::size_t line_count(const std::string& text) {
@@ -207,15 +120,6 @@ TEST(SimulatorProgram, AnswersOverTheLinkAndLogsEveryCommand) {
   const std::vector<std::string> expected = {"LM", "RX", "VA0145.50000", "LM", "MD2", "MA A", "<1E>", "RX", "XX"};
   EXPECT_TRUE(eventually([&] { return simulator.logged().size() >= expected.size(); }));
   EXPECT_EQ(simulator.logged(), expected);
-}
-
-TEST(SimulatorProgram, WhatNobodyReadsIsLostWhenTheLineIsClosed) {
-  Simulator simulator({"--baud", "1200"});
-  ASSERT_TRUE(simulator.ready()) << simulator.errors();
-  // 110 bytes take almost a second at 1200 baud: most are still to come.
-  EXPECT_EQ(Port(simulator.link()).ask("MA A", 1).substr(0, 11), "MXA00 ---\r\n");
-  EXPECT_TRUE(eventually([&] { return simulator.errors().find("closed the line") != std::string::npos; }));
-  EXPECT_EQ(Port(simulator.link()).ask("LM"), "LM%000\r\n");
 }
 
 TEST(SimulatorProgram, ControlChannelSilencesDelaysHangsUpAndReconnects) {

@@ -1,4 +1,5 @@
-// Splitting the received bytes into commands, and the number formats.
+// Splitting the received bytes into commands (the number formats and field
+// layouts are checked through the replies in receiver_test.cpp).
 
 #include <gtest/gtest.h>
 
@@ -32,36 +33,6 @@ TEST(CommandSplitter, SplitsAtCrOrLfActsOnControlBytesAtOnceAndCutsOverlongLines
   EXPECT_EQ(cut[0].text.size(), kMaxCommandLength);
   EXPECT_FALSE(cut[1].overlong);
   EXPECT_EQ(cut[1].text, "LM");
-}
-
-TEST(Protocol, ScaledDecimalsRoundHalfUpToTheQuantum) {
-  EXPECT_EQ(parse_scaled("0145.50000", 6, 50), 145'500'000);
-  EXPECT_EQ(parse_scaled(".5", 6, 1), 500'000);
-  EXPECT_EQ(parse_scaled("5.", 3, 1), 5'000);
-  EXPECT_EQ(parse_scaled("100.0000245", 6, 50), 100'000'000) << "rounded once, not twice";
-  EXPECT_EQ(parse_scaled("100.000025", 6, 50), 100'000'050);
-  for (const char* bad : {"", ".", "+5", "-5", "1e3", "0x1A", "1.2.3", " 5", "12345678901234567", "99999999999999"}) {
-    EXPECT_EQ(parse_scaled(bad, 6, 1), std::nullopt) << bad;
-  }
-}
-
-TEST(Protocol, FieldFormatsVisibleTextAndGarble) {
-  EXPECT_EQ(format_frequency(145'500'000), "0145500000");
-  EXPECT_EQ(format_level(300), "255");
-  EXPECT_EQ(parse_step("012.50"), 12'500);
-  EXPECT_EQ(parse_step("12500"), std::nullopt);
-  EXPECT_EQ(visible_text(std::string("\x1E\x00\xFF"
-                                     "a b",
-                                     6)),
-            "<1E><00><FF>a b");
-
-  const std::string clean(600, 'M');
-  std::mt19937 first(7);
-  std::mt19937 second(7);
-  const std::string garbled = garble(clean, first);
-  EXPECT_NE(garbled, clean);
-  EXPECT_GE(garbled.size(), clean.size());
-  EXPECT_EQ(garble(clean, second), garbled) << "reproducible from the seed";
 }
 
 }  // namespace

@@ -7,57 +7,41 @@
 #include <cctype>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 
 #include "commands/keys.h"
+#include "core/start/connection.h"
+#include "link/serial.h"
 #include "panel/poll/events.h"
 #include "voice/clip_inventory.h"
 
 namespace talvaro::testing {
 
-std::string FakeDisplay::text_at(int x, int y) const {
-  for (auto it = draws.rbegin(); it != draws.rend(); ++it) {
-    if (it->x == x && it->y == y) return it->text;
-  }
-  return {};
-}
-
-std::string FakeDisplay::all_text() const {
-  std::string joined;
-  for (const auto& draw : draws) {
-    if (!joined.empty()) joined += "|";
-    joined += draw.text;
-  }
-  return joined;
+DrawCall FakeDisplay::at(int x, int y) const {
+  auto it = std::find_if(draws.rbegin(), draws.rend(), [&](const DrawCall& d) { return d.x == x && d.y == y; });
+  return it == draws.rend() ? DrawCall{} : *it;
 }
 
 void FakeAudio::play(std::shared_ptr<const Sound> sound, bool wait) {
-  PlayCall call;
-  call.path = sound ? sound->path : std::string();
+  PlayCall call{"", sound ? sound->path : std::string(), wait};
   std::string name = std::filesystem::path(call.path).filename().string();
   std::transform(name.begin(), name.end(), name.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (name.size() > 4 && name.ends_with(".wav")) name.resize(name.size() - 4);
   call.clip = name;
-  call.wait = wait;
   plays.push_back(call);
 }
 
 std::vector<std::string> FakeAudio::spoken(bool with_pauses) const {
   std::vector<std::string> names;
   for (const auto& call : plays) {
-    if (!with_pauses && call.clip == "shdel") continue;
-    names.push_back(call.clip);
+    if (with_pauses || call.clip != "shdel") names.push_back(call.clip);
   }
   return names;
 }
 
 std::string FakeAudio::spoken_text(bool with_pauses) const {
   std::string joined;
-  for (const auto& name : spoken(with_pauses)) {
-    if (!joined.empty()) joined += " ";
-    joined += name;
-  }
+  for (const auto& name : spoken(with_pauses)) joined += (joined.empty() ? "" : " ") + name;
   return joined;
 }
 
@@ -71,10 +55,14 @@ bool FakeSerialDevice::set_line_format(int data_bits, int parity, int stop_bits)
 
 int FakeSerialDevice::bytes_waiting() {
   if (line_->hung_up) return 0;
-  return static_cast<int>(line_->incoming.size());
+  ++line_->clock;
+  return read(nullptr, 0), static_cast<int>(line_->incoming.size());
 }
 
 int FakeSerialDevice::read(char* buffer, int max_count) {
+  // The answers whose time has come can be read.
+  for (auto& p = line_->pending; !p.empty() && p.front().second <= line_->clock; p.pop_front())
+    line_->incoming += p.front().first;
   if (line_->hung_up || max_count <= 0) return 0;
   const auto count = std::min<std::size_t>(line_->incoming.size(), static_cast<std::size_t>(max_count));
   std::copy_n(line_->incoming.begin(), count, buffer);
@@ -84,25 +72,32 @@ int FakeSerialDevice::read(char* buffer, int max_count) {
 
 int FakeSerialDevice::write(const char* bytes, int count) {
   if (line_->hung_up || count <= 0) return 0;
-  line_->written.append(bytes, static_cast<std::size_t>(count));
+  Line& l = *line_;
+  l.written.append(bytes, static_cast<std::size_t>(count));
+  // Byte 30 (resume the scan) stands on its own, outside any command line.
+  for (int i = 0; i < count; ++i) l.partial += bytes[i] == 30 ? "" : std::string(1, bytes[i]);
+  for (auto end = l.partial.find('\r'); end != std::string::npos; end = l.partial.find('\r')) {
+    const std::string command = l.partial.substr(0, end);
+    l.partial.erase(0, end + 1);
+    for (auto& answer : l.script ? l.script(command) : std::vector<Answer>{}) {
+      l.last_arrival = std::max(l.clock, l.last_arrival) + answer.polls_after;
+      l.pending.emplace_back(std::move(answer.bytes), l.last_arrival);
+    }
+  }
   return count;
 }
 
 std::unique_ptr<SerialDevice> FakeSerialPorts::open(int port_number, int baud) {
   ++open_count;
-  if (refuse || port_number != available_port) return nullptr;
+  if (port_number != available_port) return nullptr;
   opened_port = port_number;
   opened_baud = baud;
   return std::make_unique<FakeSerialDevice>(line);
 }
 
 void FakeEvents::wait_events(std::vector<Event>& events) {
-  if (script.empty()) {
-    events.push_back({event_close, 0});
-    return;
-  }
-  events.push_back(script.front());
-  script.pop_front();
+  events.push_back(script.empty() ? Event{event_close, 0} : script.front());
+  if (!script.empty()) script.pop_front();
 }
 
 namespace {
@@ -135,19 +130,14 @@ Bench::~Bench() {
 void Bench::write_file(const std::string& name, const std::string& bytes) const {
   const auto path = dir / name;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 std::string Bench::read_file(const std::string& name) const {
-  std::ifstream in(dir / name, std::ios::binary);
-  if (!in) throw std::runtime_error("no file " + name);
   std::ostringstream all;
-  all << in.rdbuf();
+  all << std::ifstream(dir / name, std::ios::binary).rdbuf();
   return all.str();
 }
-
-bool Bench::exists(const std::string& name) const { return std::filesystem::exists(dir / name); }
 
 void Bench::write_config(int port, int baud, int voice, int debug) const {
   write_file("TALVARO.CFG", "PRT=COM" + std::to_string(port) + "\r\nBAUDR=" + std::to_string(baud) +
@@ -156,23 +146,15 @@ void Bench::write_config(int port, int baud, int voice, int debug) const {
 }
 
 std::string tiny_wav(int samples, int sample_rate) {
-  auto u32 = [](std::uint32_t v) {
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i) s[static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  auto le = [](std::uint32_t v, int bytes) {
+    std::string s;
+    for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
     return s;
   };
-  auto u16 = [](std::uint16_t v) {
-    std::string s(2, '\0');
-    s[0] = static_cast<char>(v & 0xFF);
-    s[1] = static_cast<char>((v >> 8) & 0xFF);
-    return s;
-  };
-  const auto data_bytes = static_cast<std::uint32_t>(samples * 2);
-  std::string wav = "RIFF" + u32(36 + data_bytes) + "WAVE";
-  wav += "fmt " + u32(16) + u16(1) + u16(1) + u32(static_cast<std::uint32_t>(sample_rate)) +
-         u32(static_cast<std::uint32_t>(sample_rate * 2)) + u16(2) + u16(16);
-  wav += "data" + u32(data_bytes) + std::string(data_bytes, '\0');
-  return wav;
+  const auto data = static_cast<std::uint32_t>(samples * 2);
+  const auto rate = static_cast<std::uint32_t>(sample_rate);
+  return "RIFF" + le(36 + data, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(rate, 4) + le(rate * 2, 4) +
+         le(2, 2) + le(16, 2) + "data" + le(data, 4) + std::string(data, '\0');
 }
 
 void Bench::make_clips() const {
@@ -196,10 +178,7 @@ void Bench::tick(int count) {
 }
 
 void Bench::settle(int max_ticks) {
-  for (int i = 0; i < max_ticks; ++i) {
-    if (st.key_queue_length == 0 && st.meter_state == MeterState::idle) return;
-    tick();
-  }
+  for (int i = 0; i < max_ticks && (st.key_queue_length != 0 || st.meter_state != MeterState::idle); ++i) tick();
 }
 
 std::vector<std::string> Bench::take_commands() {
@@ -208,13 +187,10 @@ std::vector<std::string> Bench::take_commands() {
   std::string current;
   for (std::size_t i = taken_; i < written.size(); ++i) {
     const char c = written[i];
-    if (c == '\r') {
-      commands.push_back(current);
+    if (c == '\r' || c == 30) {
+      if (c == '\r' || !current.empty()) commands.push_back(current);
+      if (c == 30) commands.push_back("<RS>");
       current.clear();
-    } else if (c == 30) {
-      if (!current.empty()) commands.push_back(current);
-      current.clear();
-      commands.push_back("<RS>");
     } else {
       current.push_back(c);
     }
@@ -222,6 +198,57 @@ std::vector<std::string> Bench::take_commands() {
   // An unterminated tail stays for the next call.
   taken_ = written.size() - current.size();
   return commands;
+}
+
+std::string bank_file(const std::string& name, const std::string& mode, const std::string& step,
+                      const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string bytes = name + "\r\n" + mode + "\r\n" + step + "\r\n \r\n";
+  for (const auto& [frequency, label] : entries) bytes += frequency + "\r\n" + label + "\r\n";
+  return bytes + "9999\r\n";
+}
+
+Panel::Panel(int debug, const std::map<std::string, std::string>& files, bool connect) {
+  make_clips();
+  for (const auto& [name, bytes] : files) write_file(name, bytes);
+  prime_state();
+  st.config_port_text = "COM1";
+  st.config_baud_text = "9600";
+  st.debug_enabled = debug;
+  if (debug == 1) open_text_file(st.debug_file, "debug1.dat", "W");
+  script([this](const std::string& command) {
+    if (command == "LM") return Answers{{level, 0}};
+    const auto it = replies.find(command);
+    return it == replies.end() ? Answers{} : Answers{{it->second, 0}};
+  });
+  connection_start(*cx);
+  st.running = 1;
+  for (int i = 0; connect && i < 6 && st.connection_state != ConnectionState::answered; ++i) tick();
+  if (connect) settle();
+  forget();
+}
+
+void Panel::keys(std::initializer_list<int> codes) {
+  for (const int code : codes) press(code), settle();
+}
+
+void Panel::type(const std::string& text) {
+  static const std::map<char, int> named = {
+      {'\n', key::enter}, {'.', key::full_stop}, {',', key::point},    {'~', key::space},
+      {'#', 16},          {'^', key::up},        {'_', key::down},     {'<', key::left},
+      {'>', key::right},  {'{', key::page_up},   {'}', key::page_down}};
+  for (const char c : text) keys({named.contains(c) ? named.at(c) : int{c}});
+}
+
+void Panel::forget() {
+  take_commands();
+  audio.plays.clear();
+  display.draws.clear();
+}
+
+std::string Panel::sent() {
+  std::string all;
+  for (const auto& command : take_commands()) all += (all.empty() ? "" : "|") + command;
+  return all;
 }
 
 }  // namespace talvaro::testing

@@ -1,9 +1,13 @@
 #pragma once
-// Recording fakes of the platform services, and a bench that runs the core
-// on them in a fresh temporary working folder.
+// Recording fakes of the platform services; a bench that runs the core on them
+// in a fresh temporary working folder; and a panel connected to a scripted
+// receiver by the program's own connection start.
 
 #include <deque>
 #include <filesystem>
+#include <functional>
+#include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,8 +18,7 @@
 namespace talvaro::testing {
 
 struct DrawCall {
-  int x = 0;
-  int y = 0;
+  int x = 0, y = 0;
   std::string text;
   FontSpec font;
   int colour = 0;
@@ -24,23 +27,17 @@ struct DrawCall {
 // Records every draw; each character is 10 pixels wide.
 class FakeDisplay final : public Display {
  public:
-  bool open_window(const WindowSpec& spec) override {
-    window = spec;
-    opened = true;
-    return true;
-  }
+  bool open_window(const WindowSpec& spec) override { return window = spec, true; }
   void close_window() override { closed = true; }
   int draw_text(int x, int y, std::string_view text, const FontSpec& font, int rgb) override {
     draws.push_back({x, y, std::string(text), font, rgb});
     return static_cast<int>(text.size()) * 10;
   }
-  // The last text drawn with its top-left corner at (x, y), or "".
-  std::string text_at(int x, int y) const;
-  // Every text drawn, joined with "|" (for quick assertions).
-  std::string all_text() const;
+  // The last draw with its top-left corner at (x, y), or an empty one.
+  DrawCall at(int x, int y) const;
+  std::string text_at(int x, int y) const { return at(x, y).text; }
 
   WindowSpec window;
-  bool opened = false;
   bool closed = false;
   std::vector<DrawCall> draws;
 };
@@ -56,25 +53,32 @@ class FakeAudio final : public Audio {
  public:
   void play(std::shared_ptr<const Sound> sound, bool wait) override;
   void stop() override { ++stops; }
-  // Clip names played, in order, skipping "shdel" unless asked.
+  // Clip names played, in order, skipping the pause "shdel" unless asked.
   std::vector<std::string> spoken(bool with_pauses = false) const;
   std::string spoken_text(bool with_pauses = false) const;  // joined with " "
+  long pauses() const { return static_cast<long>(spoken(true).size() - spoken().size()); }
 
   std::vector<PlayCall> plays;
   int stops = 0;
 };
 
-// A serial device whose far end is the test: it sees every byte written and
-// supplies the bytes to read.
+// The far end of the serial line. The test sees every byte written and may
+// queue bytes to read; with a script it is a receiver that answers each
+// command line (without its CR), every answer arriving some port polls after
+// the previous one (the receiver's time, since the fake clips take none).
 class FakeSerialDevice final : public SerialDevice {
  public:
+  struct Answer {
+    std::string bytes;
+    int polls_after = 0;
+  };
+  using Script = std::function<std::vector<Answer>(const std::string& command)>;
   struct Line {
-    std::string written;   // everything the panel wrote
-    std::string incoming;  // bytes waiting to be read by the panel
-    int data_bits = 8;
-    int parity = 0;
-    int stop_bits = 1;
-    int read_timeout = 0;
+    std::string written, incoming, partial;  // all written, readable now, an unended line
+    Script script;
+    std::deque<std::pair<std::string, long>> pending;  // bytes, poll count at arrival
+    long clock = 0, last_arrival = 0;
+    int data_bits = 8, parity = 0, stop_bits = 1, read_timeout = 0;
     bool hung_up = false;
   };
   explicit FakeSerialDevice(std::shared_ptr<Line> line) : line_(std::move(line)) {}
@@ -87,6 +91,7 @@ class FakeSerialDevice final : public SerialDevice {
  private:
   std::shared_ptr<Line> line_;
 };
+using Answers = std::vector<FakeSerialDevice::Answer>;
 
 class FakeSerialPorts final : public SerialPorts {
  public:
@@ -94,10 +99,7 @@ class FakeSerialPorts final : public SerialPorts {
 
   std::shared_ptr<FakeSerialDevice::Line> line = std::make_shared<FakeSerialDevice::Line>();
   int available_port = 1;  // the one port number that opens
-  bool refuse = false;
-  int opened_port = 0;
-  int opened_baud = 0;
-  int open_count = 0;
+  int opened_port = 0, opened_baud = 0, open_count = 0;
 };
 
 class FakeClock final : public Clock {
@@ -127,27 +129,22 @@ class Bench {
   Bench(const Bench&) = delete;
   Bench& operator=(const Bench&) = delete;
 
-  // Writes a file (bytes as given) into the working folder.
   void write_file(const std::string& name, const std::string& bytes) const;
-  std::string read_file(const std::string& name) const;
-  bool exists(const std::string& name) const;
+  std::string read_file(const std::string& name) const;  // "" when missing
+  bool exists(const std::string& name) const { return std::filesystem::exists(dir / name); }
   // Writes TALVARO.CFG: port digit, baud, voice, debug.
   void write_config(int port = 1, int baud = 9600, int voice = 1, int debug = 1) const;
   // Creates wave/ with a tiny playable clip for every clip of the inventory.
   void make_clips() const;
-
-  // Sets up the start-up values of the state as the program does before
-  // connection start (folders, version, banner), without a window.
+  // The start-up values of the state before connection start, without a window.
   void prime_state();
   // Key press (down then up) through the event handler, and timer ticks.
   void press(int key_code);
   void tick(int count = 1);
   // Ticks until the key queue is empty and the poll cycle is idle again.
-  void settle(int max_ticks = 200);
-  // Bytes the panel wrote to the serial line since the last call, commands
-  // split at CR (byte 30 shown as "<RS>").
+  void settle(int max_ticks = 400);
+  // Lines the panel wrote since the last call, split at CR (byte 30 as "<RS>").
   std::vector<std::string> take_commands();
-  // Queues bytes for the panel to read.
   void reply(const std::string& bytes) { serial.line->incoming += bytes; }
 
   std::filesystem::path dir;
@@ -163,6 +160,36 @@ class Bench {
  private:
   std::filesystem::path previous_dir_;
   std::size_t taken_ = 0;
+};
+
+// The bytes of a bank file: name, mode, step, a blank line, the entries
+// (frequency, label) and the end marker.
+std::string bank_file(const std::string& name, const std::string& mode, const std::string& step,
+                      const std::vector<std::pair<std::string, std::string>>& entries);
+
+// The panel as the program leaves it once connected: files written first (say
+// bank00.dat), the real connection start on port 1 against a receiver that
+// answers "LM" with `level` and any command in `replies` with its bytes, then
+// poll ticks until the receiver has answered. What was said, sent and drawn
+// up to then is forgotten. Unless `connect`, it stops after connection start.
+class Panel : public Bench {
+ public:
+  explicit Panel(int debug = 0, const std::map<std::string, std::string>& files = {}, bool connect = true);
+  // Each key pressed and dispatched. In text: "\n" Enter, "." full stop, ","
+  // Delete, "~" Space, "#" Shift, "^" "_" "<" ">" the arrows, "{" "}" Page
+  // Up/Down, "p" to "v" F1 to F7.
+  void keys(std::initializer_list<int> codes);
+  void type(const std::string& text);
+  // One level poll from idle answered with this reply ("" for none).
+  void poll(const std::string& reply) { level = reply, tick(3); }
+  void forget();
+  std::string sent();  // commands since the last call, joined with "|"
+  std::string spoken() const { return audio.spoken_text(); }
+  DrawCall at(int x, int y) const { return display.at(x, y); }
+  void script(FakeSerialDevice::Script s) { serial.line->script = std::move(s); }
+
+  std::string level = "LM%000\r\n";
+  std::map<std::string, std::string> replies;
 };
 
 // A minimal valid PCM WAV of the given number of 16-bit mono samples.

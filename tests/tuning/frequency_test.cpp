@@ -33,12 +33,24 @@ struct Tuned : testing::Bench {
 };
 
 TEST(FrequencyFields, VfoAndStepCommandsPadToTheReceiversFields) {
-  const Pairs vfo = {{"145.5", "VA0145.50000"},        {"145", "VA0145000000"}, {"145.", "VA0145.00000"},
-                     {".5", "VA000.500000"},           {"", "VA0000000000"},    {"145.12345678", "VA0145.123456780"},
-                     {"2147.483648", "VA2147.4836480"}};
+  const Pairs vfo = {{"145.5", "VA0145.50000"},
+                     {"145", "VA0145000000"},
+                     {"145.", "VA0145.00000"},
+                     {".5", "VA000.500000"},
+                     {"", "VA0000000000"},
+                     {"145.12345678", "VA0145.123456780"},
+                     {"2147.483648", "VA2147.4836480"},
+                     {"10", "VA0010000000"}};
   for (const auto& [text, command] : vfo) EXPECT_EQ(vfo_command("VA", text), command) << text;
-  const Pairs step = {{"12.5", "ST012.50"}, {"5", "ST005000"}, {"6.25", "ST006.25"}, {"1000.5", "ST1000.5"}};
+  const Pairs step = {
+      {"12.5", "ST012.50"}, {"5", "ST005000"}, {"6.25", "ST006.25"}, {"1000.5", "ST1000.5"}, {"100", "ST100000"}};
   for (const auto& [text, command] : step) EXPECT_EQ(step_command(text), command) << text;
+  // Hertz back to MHz text: the point before the last six digits, any sign kept.
+  const std::vector<std::pair<std::int64_t, std::string>> texts = {
+      {145'500'000, "145.5"}, {145'000'000, "145."},
+      {500'000, ".5"},        {50'000, ".05"},
+      {-2'500'000, "-2.5"},   {std::numeric_limits<std::int64_t>::min(), "-9223372036854.775808"}};
+  for (const auto& [hz, text] : texts) EXPECT_EQ(frequency_of_hz(hz), text) << hz;
   // Page keys step by one decimal of the step only; a huge step can still be negated.
   EXPECT_EQ(step_offset_hz("6.25"), 6'200);
   EXPECT_GT(step_offset_hz("-" + std::string(40, '9')), std::numeric_limits<std::int64_t>::min());
@@ -108,7 +120,8 @@ TEST(DigitEntry, EachEntryModeFeedsItsField) {
   Tuned t;
   State& st = t.st;
   st.frequency_entry_fresh = 1;  // the first digit after a commit starts anew
-  t.type("144.5");
+  t.type("x/:144.5");            // keys that are no digit are ignored, unspoken
+  EXPECT_EQ(t.audio.spoken_text(), "1 4 4 point 5");
   for (const auto& [mode, field] :
        std::vector<std::pair<EntryMode, Text State::*>>{{EntryMode::low_limit, &State::search_low_text},
                                                         {EntryMode::high_limit, &State::search_high_text},

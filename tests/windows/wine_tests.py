@@ -245,13 +245,9 @@ class Core(unittest.TestCase):
     # file system without letter case finds "FM.wav" under the name asked
     # for, with backslashes; the same file plays).
     POSIX_ONLY = [
-        "BankOps.DeleteBankFileNeedsTwoDigitsAndSparesReadOnlyFilesAndLinkTargets",
-        "SaveBank.LinksAreSavedThroughAndStayLinks",
-        "SaveBank.ReplacesOnlyAWritableTargetAndSaysWhetherItDid",
-        "Voice.FindsFilesWithoutRegardToCaseAndNeverAddsASecondExtension",
-        "Voice.LooksBesideTheProgramAfterTheWorkingFolder",
-        "FunctionKeys.ClipThenCommandThenTheModeLine",
-        "ApplyMode.DrawsFirstThenPlaysAndSends",
+        "BankFile.SaveReplacesOnlyWritableTargetsAndSavesThroughLinks",
+        "BankOps.FailedSavesSayInvAndLeaveTheFileWhole",
+        "Voice.FindsFilesWithoutRegardToCaseBesideTheProgramToo",
     ]
 
     def test_core_tests_pass_on_the_windows_runtime(self):

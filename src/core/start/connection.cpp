@@ -124,7 +124,7 @@ void open_receiver_port(Context& cx) {
 
 void connection_start(Context& cx) {
   State& st = cx.st;
-  move_to(cx, layout::origin);
+  move_to(cx, layout::origin.at);
   set_font(cx, layout::large);
 
   set_initial_values(st);
@@ -147,9 +147,7 @@ void connection_start(Context& cx) {
   st.attenuator_on = 1;
   toggle_attenuator(cx);
 
-  move_to(cx, layout::mode);
-  set_font(cx, layout::large);
-  set_colour(cx, colour_black);
+  place(cx, layout::mode);
   print_text(cx, {st.mode_text, "      "});
 }
 

@@ -29,12 +29,12 @@ std::string two_digits(int value) {
 }
 
 void report_missing_configuration(Context& cx) {
-  move_to(cx, layout::missing_configuration[0]);
+  move_to(cx, layout::missing_config_1.at);
   print_text(cx, {"--- TALVARO.CFG file not found ---"});
-  move_to(cx, layout::missing_configuration[1]);
+  move_to(cx, layout::missing_config_2.at);
   print_text(cx, {"please run the 'TALVSET' program"});
   // The voice setting was never read, so wave_path still names the clips.
-  play_clip(cx, cx.st.wave_path, "cfnf");
+  play_clip(cx, cx.st.wave_path, clip::cfnf);
 }
 
 }  // namespace
@@ -73,12 +73,13 @@ bool start_up(Context& cx) {
     write_debug_line(cx, cat("TALVARO ", st.version_text, "  ", date_text(now), "   ", time_text(now)));
   }
 
-  move_to(cx, layout::banner);
+  move_to(cx, layout::banner.at);
   print_text(cx, {cat(st.banner_text, st.credit_text)});
 
   // The spoken version is fixed, whatever version_text holds.
-  for (const char* clip : {"talvaro", "4", "point", "1"}) play_clip(cx, st.wave_path, clip);
-  play_clip(cx, st.pause_wave_path, "shdel");
+  for (const ClipName name : {clip::talvaro, clip::digit_4, clip::point, clip::digit_1})
+    play_clip(cx, st.wave_path, name);
+  play_clip(cx, st.pause_wave_path, clip::shdel);
 
   connection_start(cx);
   return true;

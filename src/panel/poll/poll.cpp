@@ -35,11 +35,7 @@ constexpr std::string_view stopped_banner = "      *** STOPPED ***  ";
 void use_banner_font(Context& cx) { set_font(cx, layout::normal); }
 
 // Positions, font and colour of the scan status line, ready for a print.
-void prepare_status_line(Context& cx) {
-  move_to(cx, layout::status);
-  use_banner_font(cx);
-  set_colour(cx, colour_red);
-}
+void prepare_status_line(Context& cx) { place(cx, layout::status); }
 
 void show_status_banner(Context& cx, std::string_view banner) {
   prepare_status_line(cx);
@@ -62,8 +58,7 @@ std::string level_bar(const State& st) {
 void show_level(Context& cx) {
   State& st = cx.st;
   st.command_text = "";
-  set_colour(cx, colour_green);
-  move_to(cx, layout::level_meter);
+  place(cx, layout::level_meter);
   st.squelch_closed = st.reply_text.size() >= 3 && st.reply_text[2] == '%' ? 1 : 0;
   const bool level_report = st.reply_text.str().starts_with(receiver::command::level_report);
   if (st.reply_text.str().starts_with(receiver::command::level) || level_report)
@@ -114,7 +109,7 @@ bool report_receiver_scanning(Context& cx) {
   show_status_banner(cx, scanning_banner);
   // Not waited for, so the level keeps being polled while it sounds.
   if (st.receiver_scan_state == ReceiverScanState::started && st.scan_voice_enabled == 1)
-    play_clip(cx, st.wave_path, "scan", false);
+    play_clip(cx, st.wave_path, clip::scan, false);
   st.receiver_scan_state = ReceiverScanState::scanning;
   st.meter_state = MeterState::idle;
   return true;
@@ -124,9 +119,7 @@ bool report_receiver_scanning(Context& cx) {
 bool bank_scan_quiet(const State& st) { return st.bank_scan_state >= BankScanState::started && st.squelch_closed == 1; }
 bool step_bank_scan(Context& cx) {
   State& st = cx.st;
-  move_to(cx, layout::lower_line);
-  use_banner_font(cx);
-  set_colour(cx, colour_green);
+  place(cx, layout::scan_label);
   print_text(cx, {space_text(39)});
   // A table without entries (replaced since the scan started) is never tuned.
   if (!valid_entry_cell(cx, st.bank_cell_index)) st.bank_cell_index = bank_cells::first_entry;
@@ -138,14 +131,14 @@ bool step_bank_scan(Context& cx) {
       st.argument_text = st.frequency_text;
       tune_vfo_a(cx);
     } else {
-      say(cx, "inv");
+      say(cx, clip::inv);
     }
     st.bank_cell_index = BankView::next_entry(st.bank_cell_index);
     if (!valid_entry_cell(cx, st.bank_cell_index)) st.bank_cell_index = bank_cells::first_entry;
   }
   if (st.bank_scan_state != BankScanState::scanning) {
     show_status_banner(cx, scanning_banner);
-    if (st.scan_voice_enabled == 1) say(cx, "scan");
+    if (st.scan_voice_enabled == 1) say(cx, clip::scan);
     st.bank_scan_state = BankScanState::scanning;
   }
   st.meter_state = MeterState::idle;
@@ -176,10 +169,8 @@ bool halt_bank_scan(Context& cx) {
   prepare_status_line(cx);
   if (st.bank_scan_state < BankScanState::stopped) {
     print_text(cx, {stopped_banner});
-    if (st.scan_voice_enabled == 1) say(cx, "stop");
-    move_to(cx, layout::lower_line);
-    use_banner_font(cx);
-    set_colour(cx, colour_green);
+    if (st.scan_voice_enabled == 1) say(cx, clip::stop);
+    place(cx, layout::scan_label);
     const int entry = last_tuned_cell(cx);
     if (entry >= 0 && entry + 1 < bank_table_size) print_text(cx, {ConstBankView(st.bank_table).label(entry)});
     st.bank_scan_state = BankScanState::stopped;
@@ -210,7 +201,7 @@ bool search_signal(const State& st) { return st.search_state == SearchState::sea
 bool report_search_stopped(Context& cx) {
   State& st = cx.st;
   show_status_banner(cx, stopped_banner);
-  if (st.search_stop_mode == SearchStopMode::stop) say(cx, "stop");
+  if (st.search_stop_mode == SearchStopMode::stop) say(cx, clip::stop);
   st.search_state = SearchState::stopped;
   st.readback_attempts = 0;
   st.meter_state = MeterState::ask_frequency;
@@ -221,8 +212,7 @@ bool report_search_stopped(Context& cx) {
 bool search_signal_gone(const State& st) { return st.search_state == SearchState::stopped && st.squelch_closed == 1; }
 bool report_search_active(Context& cx) {
   State& st = cx.st;
-  move_to(cx, layout::status);
-  set_colour(cx, colour_green);
+  place(cx, layout::status_searching);
   // In the font left by the level display of this tick.
   print_text(cx, {"Search Mode Active"});
   st.search_state = SearchState::searching;
@@ -330,7 +320,7 @@ void read_back_scan_stop(Context& cx) {
       st.frequency_text = strip_leading_zeros(megahertz_text(digits));
       st.argument_text = st.frequency_text;
       show_frequency(cx);
-      if (st.scan_voice_enabled == 1 && st.scan_resume_delay == 0 && st.scan_just_started == 0) say(cx, "stop");
+      if (st.scan_voice_enabled == 1 && st.scan_resume_delay == 0 && st.scan_just_started == 0) say(cx, clip::stop);
       if (st.scan_just_started == 1) st.scan_just_started = 0;
     }
   }

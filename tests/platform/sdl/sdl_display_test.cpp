@@ -2,11 +2,9 @@
 // the drawing surface and on the window.
 #include "platform/sdl/sdl_display.h"
 
-#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -84,18 +82,6 @@ TEST_F(SdlDisplayTest, ATextHoldingANulByteIsDrawnWhole) {
   EXPECT_GT(count(whole * 2 / 3, 0, whole / 3, 60, dark), 20) << "ink after the NUL";
 }
 
-TEST_F(SdlDisplayTest, ColoursAreBlueGreenRedFromTheHighByteDown) {
-  int y = 0;
-  for (const auto& [colour, full] : {std::pair{16711680, 0x0000FF}, {65280, 0x00FF00}, {255, 0xFF0000}}) {
-    const int w = draw(300, y, "145.5000", ariel_50, colour);
-    const int h = cell_height(300, y);
-    EXPECT_GT(count(300, y, w, h, [&](int p) { return p == full; }), 20) << colour;
-    // Edges blend the ink into white, so the full channel never drops.
-    EXPECT_EQ(count(300, y, w, h, [&](int p) { return (p & full) != full; }), 0) << colour;
-    y += h + 10;
-  }
-}
-
 TEST_F(SdlDisplayTest, FontsFollowFaceWeightAndPoints) {
   int y = 300;
   for (const char* face : {"ARIEL", "No Such Face Anywhere", ""}) {
@@ -116,28 +102,6 @@ TEST_F(SdlDisplayTest, FontsFollowFaceWeightAndPoints) {
   draw(500, 0, "*** Talvaro V 4.1b ***", FontSpec{});
   EXPECT_GE(cell_height(500, 0), 14);
   EXPECT_LT(cell_height(500, 0), cell_height(0, 100)) << "the default font is smaller than the panel fonts";
-}
-
-TEST_F(SdlDisplayTest, PrintIsOnTheWindowAtOnceAndARepaintRestoresIt) {
-  SDL_Surface* screen = SDL_GetWindowSurface(SDL_GetWindowFromID(display.window_id()));
-  ASSERT_NE(screen, nullptr);
-  const auto same_as_surface = [&] {
-    for (int y = 0; y < 500; y += 3)
-      for (int x = 0; x < 950; x += 3) {
-        Uint32 value = 0;
-        const auto* row = static_cast<const Uint8*>(screen->pixels) + y * screen->pitch;
-        std::memcpy(&value, row + x * screen->format->BytesPerPixel, screen->format->BytesPerPixel);
-        Uint8 r = 0, g = 0, b = 0;
-        SDL_GetRGB(value, screen->format, &r, &g, &b);
-        if (((r << 16) | (g << 8) | b) != display.pixel(x, y)) return false;
-      }
-    return true;
-  };
-  draw(300, 150, "145.5000", ariel_50, 16711680);
-  EXPECT_TRUE(same_as_surface());
-  SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 255, 0, 0));
-  display.repaint();
-  EXPECT_TRUE(same_as_surface());
 }
 
 TEST_F(SdlDisplayTest, TextReachingPastTheEdgesIsClippedButMeasured) {

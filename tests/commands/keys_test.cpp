@@ -1,0 +1,238 @@
+// Keys from the event to the receiver, the voice and the panel: the queue,
+// the dispatch order and the command table, on the connected panel.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <tuple>
+
+#include "commands/keys.h"
+#include "panel/poll/events.h"
+#include "support/fakes.h"
+
+namespace talvaro {
+namespace {
+
+using testing::bank_file;
+using testing::Panel;
+constexpr int shift = 16;
+
+TEST(KeyEvents, QueueingHeldKeysShiftAndAFullQueue) {
+  Panel p;
+  handle_event(*p.cx, 5, 77);  // no event of ours
+  EXPECT_EQ(p.st.key_queue_length, 0);
+  // Auto-repeat while held queues the key once, with its receive marker.
+  for (int i = 0; i < 3; ++i) handle_event(*p.cx, event_key_down, '1');
+  handle_event(*p.cx, event_key_up, 0);
+  EXPECT_EQ(std::tuple(p.st.key_queue_length, p.st.key_queue[0], p.st.key_queue[1]), std::tuple(2, '1', 0));
+  // Shift held while a letter is pressed: only Shift is queued.
+  handle_event(*p.cx, event_key_down, shift);
+  handle_event(*p.cx, event_key_down, 'A');
+  handle_event(*p.cx, event_key_up, 0);
+  handle_event(*p.cx, event_key_up, 0);
+  EXPECT_EQ(std::tuple(p.st.key_queue_length, p.st.key_queue[2]), std::tuple(4, shift));
+  // A full queue drops further presses until entries are taken.
+  for (int i = 0; i < 10; ++i) p.press('0' + i);
+  EXPECT_EQ(std::tuple(p.st.key_queue_length, p.st.key_queue[18], p.st.key_held), std::tuple(20, '7', 0));
+  // Q is never dropped: it takes the place of the last key, once.
+  p.press('Q');
+  p.press('Q');
+  EXPECT_EQ(std::tuple(p.st.key_queue[16], p.st.key_queue[18]), std::tuple('6', 'Q'));
+  p.tick(2);
+  p.press('C');
+  EXPECT_EQ(std::tuple(p.st.key_queue_length, p.st.key_queue[18]), std::tuple(20, 'C'));
+  handle_event(*p.cx, event_close, 0);
+  EXPECT_EQ(p.st.running, 0);
+}
+
+TEST(Dispatch, KeysWaitTheirTurnAndNoLevelPollWhileOneWaits) {
+  Panel p;
+  for (int key : {int{'1'}, int{'4'}, int{'5'}, key::full_stop, int{'5'}, key::enter}) p.press(key);
+  EXPECT_EQ(p.st.key_queue_length, 12);
+  for (int i = 0; i < 12; ++i) {
+    EXPECT_EQ(p.st.meter_state, MeterState::idle);
+    p.tick();
+  }
+  EXPECT_EQ(p.st.key_queue_length, 0);
+  EXPECT_EQ(p.spoken() + " " + p.sent(), "1 4 5 point 5 ok VA0145.50000|ST012.50");
+  EXPECT_EQ(std::tuple(p.at(300, 150).text, p.at(300, 150).colour), std::tuple("145.5", colour_blue));
+  // Enter cleared the lower panel.
+  EXPECT_EQ(std::tuple(p.at(0, 350).text, p.at(0, 350).font),
+            std::tuple(std::string(80, ' '), FontSpec{"Ariel", 70, 700}));
+  // Three ticks per level poll, then keys again; unknown states do nothing.
+  p.forget();
+  p.tick(2);
+  EXPECT_EQ(p.sent(), "LM");
+  p.press('1');
+  p.tick();
+  p.press(key::point);
+  p.press('6');
+  p.settle();
+  EXPECT_EQ(p.spoken() + " " + p.st.frequency_text.str(), "1 point 6 1.6");
+  p.st.meter_state = static_cast<MeterState>(9);
+  p.tick(3);
+  EXPECT_EQ(p.st.meter_state, static_cast<MeterState>(9));
+  EXPECT_EQ(p.sent(), "");
+}
+
+TEST(Dispatch, AKeyWaitsForTheFirstLevelPollAndEndsTheProgramOnlyWhenItWentUnanswered) {
+  for (int key : {key::space, int{'1'}}) {
+    Panel p(1, {}, false);
+    p.level = "";
+    p.keys({key});
+    // "LM" goes out first; Space sends its byte before the connection check.
+    EXPECT_EQ(p.sent() + " " + p.spoken(), key == key::space ? "LM|<RS> rnc" : "LM rnc");
+    EXPECT_EQ(std::tuple(p.st.running, p.st.connection_state, p.st.frequency_text.str()),
+              std::tuple(0, ConnectionState::none, "145.0"));
+    close_text_file(p.st.debug_file);
+    EXPECT_TRUE(p.read_file("debug1.dat").ends_with(key == key::space ? "TX= LM\r\n**SPC\r\n" : "TX= LM\r\n**1\r\n"));
+  }
+  // A key pressed during the greeting is carried out once the receiver has
+  // answered the first poll.
+  Panel p(0, {}, false);
+  p.press('1');
+  p.tick(2);
+  EXPECT_EQ(p.sent(), "LM");
+  p.settle();
+  EXPECT_EQ(p.spoken() + " " + p.st.frequency_text.str() + decimal(p.st.running), "connected 1 11");
+}
+
+TEST(Dispatch, TheLogEchoesKeysAndXSendsATypedCommandShowingTheAnswerAsRead) {
+  Panel p(1);
+  p.type("p^{1.\n#");
+  p.type("XVRQW");
+  EXPECT_EQ(p.st.bank_number_text, "VRQW");
+  p.forget();
+  p.type("\n");
+  EXPECT_EQ(p.sent(), "VRQW");
+  EXPECT_EQ(p.at(0, 0).text, "TX=VRQW RX=" + std::string(22, ' '));
+  p.replies["VR"] = "VR0101\r\n";  // the answer comes while the pause plays
+  p.type("XVR\n");
+  EXPECT_EQ(
+      std::tuple(p.at(0, 0).text, p.at(0, 0).font, p.spoken(), p.st.entry_mode),
+      std::tuple("TX=VR RX=VR0101\r\n" + std::string(22, ' '), FontSpec{"ARIEL", 10, 700}, "test", EntryMode::none));
+  close_text_file(p.st.debug_file);
+  const std::string log = p.read_file("debug1.dat");
+  for (const char* echo : {"**p\r\n", "**&\r\n", "**!\r\n", "**.\r\n", "**C/R\r\n", "**\x10\r\n"})
+    EXPECT_NE(log.find(echo), std::string::npos) << echo;
+  Panel quiet;  // with the log off X is no command
+  quiet.type("X");
+  EXPECT_EQ(std::tuple(quiet.st.entry_mode, quiet.spoken()), std::tuple(EntryMode::none, ""));
+}
+
+// Where the panel stands before the keys.
+using Situation = std::function<void(Panel&)>;
+const Situation idle = [](Panel&) {};
+const Situation started = [](Panel& p) { p.st.receiver_scan_state = ReceiverScanState::started; };
+const Situation scanning = [](Panel& p) { p.st.receiver_scan_state = ReceiverScanState::scanning; };
+const Situation stopped = [](Panel& p) { p.st.receiver_scan_state = ReceiverScanState::stopped; };
+const Situation searching = [](Panel& p) { p.st.search_state = SearchState::searching; };
+const Situation bank_mode = [](Panel& p) {
+  p.write_file("bank05.dat", bank_file("Bank05", "FM", "12.5", {{"145.5", "One"}, {"146", "Two"}}));
+  p.type("B05\n");
+  p.forget();
+};
+const Situation bank_scan = [](Panel& p) {
+  bank_mode(p);
+  p.st.bank_scan_state = BankScanState::scanning;
+};
+
+TEST(CommandKeys, KeysInEachSituation) {
+  struct Case {
+    Situation setup;
+    std::string keys, spoken, sent;
+  };
+  // clang-format off
+  const std::vector<Case> cases = {
+      // Keys reaching the middle of the table leave a just started receiver
+      // scan; Space, W and the early rows keep it; other scans are kept.
+      {started, "#", "exitscan", ""},
+      {started, "C", "exitscan stmode", ""},
+      {started, ">", "exitscan", "VA0145.00010"},
+      {started, "~", "", "<RS>"},
+      {started, "HMSF", "help s 0 start scan", ""},
+      {scanning, "#", "", ""},
+      // F: the frequency and the mode, or "scan" while something sweeps.
+      {idle, "F", "1 4 5 point 0 fm", ""},
+      {stopped, "F", "1 4 5 point 0", ""},
+      {scanning, "F", "scan", ""},
+      {bank_scan, "F", "scan", ""},
+      // Toggles, the function keys ("u" is F6) and help.
+      {idle, "CCNN", "stmode cont svoice off svoice on", ""},
+      {idle, "uH", "cw help", "MD5"},
+      // In a receiver bank entry letters A to J are banks; a digit is only
+      // spoken, any other key drops the entry.
+      {idle, "GDJ5K", "radbank d j 5 inv", ""},
+      // Limits and step: nothing typed speaks the value; another command key
+      // drops an unfinished limit; the step is sent at Enter.
+      {idle, "S\n", "start 1 4 5", ""},
+      {idle, "S14E150\n", "start 1 4 end 1 5 0 ok", ""},
+      {idle, "I\nI5\n", "incr 1 2 point 5 incr 5 ok", "ST012.50|ST005000"},
+      // Tuning keys, refused while a search or receiver scan runs, and in a
+      // bank scan all but Up and Down.
+      {idle, "{<_", "", "VA0145.01250|VA0145.01240|VA0145.01140"},
+      {searching, "^", "inv", ""},
+      {stopped, "_", "inv", ""},
+      {bank_scan, "^_<>{}", "inv inv inv inv", "VA0145.50100|VA0145.50000"},
+      // The first digit after a tuning key starts a new frequency.
+      {idle, "145^146\n", "1 4 5 1 4 6 ok", "VA0145.00100|VA0146000000|ST012.50"},
+      {idle, "145_146\n", "1 4 5 1 4 6 ok", "VA0144.99900|VA0146000000|ST012.50"},
+      {idle, "145<146\n", "1 4 5 1 4 6 ok", "VA0144.99990|VA0146000000|ST012.50"},
+      {idle, "145>146\n", "1 4 5 1 4 6 ok", "VA0145.00010|VA0146000000|ST012.50"},
+      {idle, "145{146\n", "1 4 5 1 4 6 ok", "VA0145.01250|VA0146000000|ST012.50"},
+      {idle, "145}146\n", "1 4 5 1 4 6 ok", "VA0144.98750|VA0146000000|ST012.50"},
+      {bank_mode, "_147\n", "1 4 7 ok", "VA0146000000|VA0147000000|ST012.50"},
+      // A refused R (the table replaced by a put) also ends the pending entry.
+      {bank_mode, "P06\nSR144\n", "put 0 6 bnf create 0 6 ok start inv 1 4 4 ok", "VA0144000000|ST012.50"},
+      // K outside bank mode does nothing; D is taken only with nothing pending.
+      {idle, "KBDSD", "bank start delete", ""},
+      // Digits are ignored during a bank scan; Q with nothing pending tunes.
+      {bank_scan, "1,", "", ""},
+      {idle, "Q", "quit", "VA0145.00000|ST012.50"},
+      // Write: two digits, then a receiver bank letter clears that bank at
+      // once, but only for a bank that loads and has entries.
+      {idle, "W01C", "write fromb 0 1 torb c", "MQC%%"},
+      {idle, "W012", "write fromb 0 1 torb 2 inv", ""},
+      {idle, "W01Z", "write fromb 0 1 torb inv", ""},
+      {idle, "W01R", "write fromb 0 1 torb inv", ""},
+      {idle, "W01\n", "write fromb 0 1 torb inv", ""},
+      {idle, "W0,C", "write fromb 0 point torb inv", ""},
+      {idle, "W02C", "write fromb 0 2 torb inv", ""},
+      {idle, "W04C", "write fromb 0 4 torb bnf inv", ""},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    Panel p;
+    p.write_file("bank01.dat", bank_file("Bank01", "FM", "12.5", {{"145.5", "One"}}));
+    p.write_file("bank02.dat", bank_file("Bank02", "FM", "12.5", {}));
+    c.setup(p);
+    p.type(c.keys);
+    EXPECT_EQ(p.spoken() + " / " + p.sent(), c.spoken + " / " + c.sent) << c.keys;
+  }
+}
+
+TEST(CommandKeys, WhatTheKeysLeaveBehind) {
+  Panel p;
+  p.type("CCu");
+  EXPECT_EQ(p.at(500, 250).text + p.at(380, 80).text, "CONTCW       ");
+  EXPECT_EQ(p.cx->text_state.font, (FontSpec{"Aerial", 30, 700}));
+  p.type("H");
+  EXPECT_FALSE(p.audio.plays.back().wait);  // help does not wait
+  p.type("BDSD");
+  EXPECT_EQ(std::tuple(p.st.entry_mode, p.st.bank_number_text.str()), std::tuple(EntryMode::delete_file, ""));
+  p.type("S144\n");
+  EXPECT_EQ(std::tuple(p.st.search_low_text.str(), p.at(80, 250).text, p.st.limit_entry_fresh),
+            std::tuple("144", "144          ", 0));
+  started(p);
+  p.type("W");
+  EXPECT_EQ(p.st.receiver_scan_state, ReceiverScanState::started);
+  // Q carries out the pending command and ends, leaving the lower panel.
+  Panel q;
+  q.write_file("bank05.dat", "x\r\n");
+  q.type("D05Q");
+  EXPECT_EQ(std::tuple(q.exists("bank05.dat"), q.st.running, q.at(0, 350).text), std::tuple(false, 0, ""));
+}
+
+}  // namespace
+}  // namespace talvaro
