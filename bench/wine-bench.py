@@ -116,7 +116,8 @@ def main():
     parser.add_argument("--keys", type=int, default=20)
     parser.add_argument("--idle", type=float, default=20.0)
     arguments = parser.parse_args()
-    wine_tests.SETTINGS.update(windows_build=arguments.windows_build, build=arguments.build)
+    wine_tests.SETTINGS["windows_build"] = arguments.windows_build
+    harness.SETTINGS["build"] = arguments.build
     prefix = wine_tests.wine_environment()["WINEPREFIX"]
 
     results = {}

@@ -1,20 +1,12 @@
-"""Tests of the Windows build under wine, in Xvfb: the Win32 display and
-event source on their own (win32_probe.exe), and the whole panel
-(talvaro-e2e.exe) against the receiver simulator, whose pseudo-terminal wine
-maps to COM1 through its registry (HKLM\\Software\\Wine\\Ports). The same
-keys go to the Linux build too, and the two runs must put the same bytes on
-the wire and write the same bank file.
-
-The wine prefix lives in the Windows build folder (wineprefix/), made on
-first use. Needs the Windows build (scripts/build-windows.sh talvaro-e2e
-win32_probe) and the Linux build (talvaro-e2e, ar8600-sim, wave/).
+"""Tests of the Windows build under wine, in Xvfb, in a wine prefix of the
+Windows build folder made on first use: the core tests, the Win32 display and
+events (win32_probe.exe), and talvaro-e2e.exe against the simulator (its
+terminal mapped to COM1), beside the Linux build for the same keys.
 
     wine_tests.py --windows-build build-windows --build build [--keep] [Test.test_name]
 """
 
 import argparse
-import ctypes
-import ctypes.util
 import dataclasses
 import os
 import shutil
@@ -27,7 +19,7 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import harness  # noqa: E402
 
-SETTINGS = {"windows_build": "build-windows", "build": "build", "keep": False}
+SETTINGS = {"windows_build": "build-windows"}
 # A spinning program uses a whole processor; an idle one a few per cent,
 # wine's own threads included.
 IDLE_CPU_SHARE = 0.3
@@ -54,39 +46,6 @@ def end_wine():
     wine_tool("wineserver", "-k")
 
 
-class ClientMessage(ctypes.Structure):
-    """XClientMessageEvent, padded to the size of an XEvent."""
-
-    _fields_ = [
-        ("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-        ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-        ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12),
-    ]
-
-
-def request_close(display_name, window):
-    """Asks the window to close as a window manager's close box does: the
-    WM_DELETE_WINDOW message of the WM_PROTOCOLS it takes part in."""
-    x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XInternAtom.restype = ctypes.c_ulong
-    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-    x11.XFlush.argtypes = x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    display = x11.XOpenDisplay(display_name.encode())
-    if not display:
-        raise AssertionError("cannot open the X display %s" % display_name)
-    try:
-        event = ClientMessage(type=33, window=window, format=32)  # ClientMessage
-        event.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
-        event.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-        x11.XSendEvent(display, window, 0, 0, ctypes.byref(event))
-        x11.XFlush(display)
-    finally:
-        x11.XCloseDisplay(display)
-
-
 def windows_program(*parts):
     return os.path.join(os.path.abspath(SETTINGS["windows_build"]), *parts)
 
@@ -97,7 +56,8 @@ class WinePanel(harness.Panel):
     build in the working folder."""
 
     def __init__(self, **options):
-        super().__init__(SETTINGS["build"], **options)
+        options.setdefault("keep", harness.SETTINGS["keep"])
+        super().__init__(harness.SETTINGS["build"], **options)
         self.exe = windows_program("talvaro-e2e.exe")
         self.program = self.path("talvaro-under-wine")
         with open(self.program, "w") as script:
@@ -172,7 +132,7 @@ class Panel(WindowsTestCase):
         gaps = [b.seconds - a.seconds for a, b in pairs if (a.text, b.text) == ("VA0146.50000", "ST012.50")]
         self.assertGreaterEqual(max(gaps), 0.145)
 
-        linux = harness.Panel(SETTINGS["build"], keep=SETTINGS["keep"])
+        linux = harness.Panel(harness.SETTINGS["build"], keep=harness.SETTINGS["keep"])
         self.addCleanup(linux.close)
         linux.start()
         linux.wait_connected()
@@ -271,7 +231,7 @@ class Layer(WindowsTestCase):
 
     def test_window_text_keys_timer_and_close(self):
         folder = tempfile.mkdtemp(prefix="talvaro-win32-")
-        if not SETTINGS["keep"]:
+        if not harness.SETTINGS["keep"]:
             self.addCleanup(shutil.rmtree, folder, True)
         xvfb = harness.Xvfb(folder)
         xvfb.start()
@@ -331,33 +291,17 @@ class Layer(WindowsTestCase):
         wait_line("down 75 up tick")
         self.assertNotIn("tick tick", " ".join(output.read()[busy:]))
 
-        # The close box (the window manager's request), then Alt+F4: each
-        # only asks; the window stays until the program ends.
-        start = len(output.read())
-        request_close(xvfb.display, int(window))
-        wait_line("close")
-        self.assertIsNone(probe.poll())
-        self.assertEqual(output.read()[start], "close")
         xdotool("key", "alt+F4")
         self.assertEqual(probe.wait(timeout=30), 0)
         self.assertIn("close", output.read()[-1])
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--windows-build", default="build-windows")
-    parser.add_argument("--build", default="build")
-    parser.add_argument("--keep", action="store_true", help="keep the working folders")
-    arguments, rest = parser.parse_known_args()
-    SETTINGS.update(windows_build=arguments.windows_build, build=arguments.build, keep=arguments.keep)
-    harness.SETTINGS.update(build=arguments.build, keep=arguments.keep)
-    missing = harness.missing_tools() + [tool for tool in ("wine", "wineserver") if shutil.which(tool) is None]
-    if missing:
-        print("SKIPPED: the Windows tests need %s" % ", ".join(missing))
-        return 77
-    program = unittest.main(argv=[sys.argv[0]] + rest, exit=False)
-    return 0 if program.result.wasSuccessful() else 1
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    options = argparse.ArgumentParser(add_help=False)
+    options.add_argument("--windows-build", default="build-windows")
+    known, sys.argv[1:] = options.parse_known_args()
+    SETTINGS["windows_build"] = known.windows_build
+    if shutil.which("wine") is None:
+        print("SKIPPED: the Windows tests need wine (scripts/install-deps.sh installs it)")
+        sys.exit(77)
+    sys.exit(harness.run_scenarios(sys.modules[__name__]))
