@@ -79,8 +79,7 @@ def clip_record(line):
 
 
 class Log:
-    """Whole lines another process appends, read incrementally; each made a
-    record by parse (None: left out)."""
+    """Whole lines another process appends, read incrementally, each made a record by parse (None: left out)."""
 
     def __init__(self, path, parse=str):
         self.path, self.parse = path, parse
@@ -215,21 +214,17 @@ class Xvfb:
 
 class Panel:
     """One run of the panel against the simulator. files: name -> text written
-    first; config: TALVARO.CFG (None: the usual, False: none); scenario:
-    simulator directives; environment: over the usual (None unsets); folder:
-    the working folder (emptied, kept)."""
+    first; config: TALVARO.CFG; scenario: simulator directives; environment:
+    over the usual (None unsets); folder: the working folder (emptied, kept)."""
 
     def __init__(self, build, files=None, config=None, scenario=None, environment=None, keep=False, folder=None):
         self.build = os.path.abspath(build)
         self.program = os.path.join(self.build, "talvaro-e2e")
         self.simulator = os.path.join(self.build, "ar8600-sim")
         self.keep = keep or folder is not None
-        if folder is None:
-            self.folder = tempfile.mkdtemp(prefix="talvaro-e2e-")
-        else:
-            self.folder = os.path.abspath(folder)
-            shutil.rmtree(self.folder, ignore_errors=True)
-            os.makedirs(self.folder)
+        self.folder = os.path.abspath(folder or tempfile.mkdtemp(prefix="talvaro-e2e-"))
+        shutil.rmtree(self.folder, ignore_errors=True)
+        os.makedirs(self.folder)
         self.files = dict(files or {})
         self.config = config_text() if config is None else config
         self.scenario = scenario
@@ -253,12 +248,8 @@ class Panel:
         return None
 
     def prepare(self):
-        problem = self.check_build()
-        if problem:
-            raise AssertionError(problem)
-        if self.config is not False:
-            self.write_file("TALVARO.CFG", self.config)
-        for name, text in self.files.items():
+        assert not self.check_build(), self.check_build()
+        for name, text in dict(self.files, **{"TALVARO.CFG": self.config}).items():
             self.write_file(name, text)
         self.xvfb = Xvfb(self.folder)
         self.xvfb.start()
@@ -342,9 +333,6 @@ class Panel:
     def file_lines(self, name):
         text = self.read_file(name)
         return re.split(r"\r\n|\n|\r", text[:-2] if text.endswith("\r\n") else text.rstrip("\r\n")) if text else []
-
-    def exists(self, name):
-        return os.path.lexists(self.path(name))
 
     def sim_command_records(self, since=None):
         commands = [command for command in self.sim.read() if not command.text.startswith("# ")]
@@ -523,7 +511,8 @@ class PanelTestCase(unittest.TestCase):
 
 
 def run_scenarios(module):
-    """Runs a module's scenarios from the command line: 0 passed, 1 failed, 77 skipped."""
+    """Runs a module's scenarios from the command line: 0 passed, 1 failed,
+    77 skipped (Xvfb or xdotool missing)."""
     parser = argparse.ArgumentParser(description=module.__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default="build", help="the build folder (talvaro-e2e, ar8600-sim, wave/)")
     parser.add_argument("--keep", action="store_true", help="keep the temporary working folders")

@@ -133,6 +133,19 @@ TEST_F(PosixSerialTest, RawLineAtTheSpeedWithTwoStopBitsThenSettingsRestored) {
             std::tuple(found.c_iflag, found.c_oflag, found.c_cflag, found.c_lflag, speed_t(B4800)));
 }
 
+// Output stopped, as after an XOFF from the receiver: neither a write nor
+// closing waits for it; the port is held exclusively meanwhile.
+TEST_F(PosixSerialTest, WritesAndClosingGiveUpWhenTheLineIsHeld) {
+  auto port = ports_.open(3, 9600);
+  ASSERT_NE(port, nullptr);
+  EXPECT_EQ(ports_.open(3, 9600), nullptr);
+  ASSERT_EQ(::tcflow(pty_.slave, TCOOFF), 0);
+  const auto start = SteadyClock::now();
+  EXPECT_EQ(port->write("LM\r", 3), 0);
+  port.reset();
+  EXPECT_LT(SteadyClock::now() - start, 2s);
+}
+
 // Each call may be the first to meet the hang-up, with reads waiting or
 // not: afterwards every call answers nothing at once, and closing is prompt.
 TEST_F(PosixSerialTest, HungUpLineBehavesAsClosedPortWithoutSpinning) {
