@@ -157,6 +157,7 @@ class Scenarios(harness.PanelTestCase):
 
         # Enter while the scan says "scan" after tuning an entry ends the scan
         # on that entry: the key goes before the next scan step.
+        p.press("B 0 5 Enter", command="ST012.50")
         m = p.mark()
         p.keys("R")
         clip, pressed = p.key_during_clip("scan", "Enter", since=m)
