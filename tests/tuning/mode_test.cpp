@@ -5,6 +5,7 @@
 #include <string>
 #include <tuple>
 
+#include "panel/display.h"
 #include "support/fakes.h"
 
 namespace talvaro {
@@ -38,6 +39,14 @@ TEST(ModeKeys, EachKeySpeaksSendsAndShowsItsMode) {
     }
     p.forget();
   }
+}
+
+// CW leaves "Aerial" 30 for the prints after it, whatever font was set.
+TEST(ModeKeys, CwLeavesAerial30) {
+  Panel p;
+  set_font(*p.cx, "Ariel", 70, 700);
+  select_mode(*p.cx, ModeMember::cw);
+  EXPECT_EQ(p.cx->text_state.font, (FontSpec{"Aerial", 30, 700}));
 }
 
 // A mode text that is none of the seven (say one read from a state record)
