@@ -17,6 +17,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <tuple>
 
 namespace talvaro {
@@ -123,6 +124,22 @@ TEST_F(PosixSerialTest, RawLineAtTheSpeedWithTwoStopBitsThenSettingsRestored) {
   EXPECT_EQ(content, "hello");
   EXPECT_EQ(std::tuple(after.c_iflag, after.c_oflag, after.c_cflag, after.c_lflag, ::cfgetospeed(&after)),
             std::tuple(found.c_iflag, found.c_oflag, found.c_cflag, found.c_lflag, speed_t(B4800)));
+}
+
+// A waiting read collects the bytes asked for as they come.
+TEST_F(PosixSerialTest, WaitingReadCollectsBytesUntilTheyAllArrive) {
+  auto port = ports_.open(3, 9600);
+  ASSERT_NE(port, nullptr);
+  port->set_read_timeouts(1000);
+  ASSERT_EQ(::write(pty_.master, "LM", 2), 2);
+  std::thread later([&] {
+    std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(::write(pty_.master, "%123", 4), 4);
+  });
+  char buffer[6];
+  EXPECT_EQ(port->read(buffer, 6), 6);
+  later.join();
+  EXPECT_EQ(std::string(buffer, 6), "LM%123");
 }
 
 // Output stopped, as after an XOFF from the receiver: neither a write nor
