@@ -98,6 +98,10 @@ TEST_F(PosixSerialTest, RawLineAtTheSpeedWithTwoStopBitsThenSettingsRestored) {
                          t.c_oflag & OPOST, t.c_cflag & (CSIZE | PARENB | CSTOPB), ::cfgetospeed(&t)),
               std::tuple(tcflag_t{0}, tcflag_t{0}, tcflag_t{0}, tcflag_t(CS8 | CSTOPB), speed_t(B19200)));
     EXPECT_EQ(t.c_cc[VMIN] + t.c_cc[VTIME], 0);
+    // A pseudo-terminal may keep 8N1 whatever it is told: the answer must match what the device holds.
+    const bool taken = port->set_line_format(7, 2, 1);
+    EXPECT_EQ(taken, (pty_.settings().c_cflag & (CSIZE | PARENB | PARODD | CSTOPB)) == tcflag_t(CS7 | PARENB));
+    ASSERT_TRUE(port->set_line_format(8, 0, 2));
 
     char buffer[255];
     const auto start = SteadyClock::now();
