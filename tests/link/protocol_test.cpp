@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+
 #include "link/serial.h"
 #include "support/fakes.h"
 
@@ -49,12 +52,10 @@ TEST(Protocol, SendPutsTheCommandAndOneCrOnTheWireAndLogsIt) {
 TEST(Protocol, RepliesAreTrimmedAtTheirTagAndTheFirstOneConnectsOnce) {
   LinkBench bench;
   bench.receive("xxLM%0124567\r\n");
-  EXPECT_EQ(bench.st.reply_text, "LM%012");
-  EXPECT_EQ(bench.st.connection_state, ConnectionState::answered);
-  EXPECT_EQ(bench.st.status_text, ">");
+  EXPECT_EQ(std::tuple(bench.st.reply_text.str(), bench.st.connection_state, bench.st.status_text.str()),
+            std::tuple("LM%012", ConnectionState::answered, ">"));
   bench.receive("LM 049\r\n");
-  EXPECT_EQ(bench.st.reply_text, "LM 049");
-  EXPECT_EQ(bench.audio.spoken_text(), "connected");
+  EXPECT_EQ(std::tuple(bench.st.reply_text.str(), bench.audio.spoken_text()), std::tuple("LM 049", "connected"));
 
   // "LC" wins over "LM" wherever they stand.
   bench.receive("LM 049\r\nLC050 VA RF0145500000 and more text\r\n");
@@ -81,23 +82,18 @@ TEST(Protocol, AfterAnMaListingTheWholeReplyIsLoggedThenTheMxPart) {
 
 TEST(Protocol, TrimmingAndLevelsWorkOnPlainText) {
   // A listing is logged whole only when no tag ahead of "MA" in the order is found.
-  struct Case {
-    std::string received;
-    bool after_listing, listing_logged;
-    std::string kept;
-  };
-  const Case cases[] = {{"MXC00 RF0145500000", true, true, "MXC00 RF0145500000"},
-                        {"xLC050 MX", true, false, "LC050 MX"},
-                        {"MW A90 and more", false, false, "MW A90 and mo"},
-                        {"no tag", true, true, ""}};
-  for (const Case& c : cases) {
-    const TrimmedReply trimmed = trim_reply(c.received, c.after_listing);
-    EXPECT_EQ(trimmed.listing_logged, c.listing_logged) << c.received;
-    EXPECT_EQ(trimmed.kept, c.kept) << c.received;
+  // Each row: the reply, whether a listing went before, then whether it is logged whole and what is kept.
+  for (const auto& [received, after_listing, listing_logged, kept] :
+       {std::tuple{"MXC00 RF0145500000", true, true, "MXC00 RF0145500000"},
+        {"xLC050 MX", true, false, "LC050 MX"},
+        {"MW A90 and more", false, false, "MW A90 and mo"},
+        {"no tag", true, true, ""}}) {
+    const TrimmedReply trimmed = trim_reply(received, after_listing);
+    EXPECT_EQ(std::tuple(trimmed.listing_logged, trimmed.kept), std::tuple(listing_logged, std::string(kept)))
+        << received;
   }
-  EXPECT_EQ(level_from_reply("LM 049"), 49);
-  EXPECT_EQ(level_from_reply("LM%-12"), 0);
-  EXPECT_EQ(level_from_reply("LM"), 0);
+  EXPECT_EQ(std::tuple(level_from_reply("LM 049"), level_from_reply("LM%-12"), level_from_reply("LM")),
+            std::tuple(49, 0, 0));
 }
 
 TEST(Protocol, NothingWaitingOrNoPortGivesAnEmptyReplyWithoutWaiting) {
@@ -107,8 +103,8 @@ TEST(Protocol, NothingWaitingOrNoPortGivesAnEmptyReplyWithoutWaiting) {
   EXPECT_EQ(bench.st.reply_text, "");
   close_port(*bench.cx, 1);
   bench.receive("LM 049\r\n");
-  EXPECT_EQ(bench.st.reply_text, "");
-  EXPECT_EQ(bench.st.connection_state, ConnectionState::unanswered);
+  EXPECT_EQ(std::tuple(bench.st.reply_text.str(), bench.st.connection_state),
+            std::tuple("", ConnectionState::unanswered));
 }
 
 TEST(Protocol, AFloodOfJunkIsReadInPiecesOfAtMost254Bytes) {

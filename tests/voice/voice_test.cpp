@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/context.h"
@@ -13,153 +15,103 @@
 namespace talvaro {
 namespace {
 
-using testing::Bench;
 using testing::tiny_wav;
 
-class Voice : public ::testing::Test {
- protected:
+struct Voice : ::testing::Test {
   Voice() {
     bench.prime_state();
     bench.make_clips();
   }
-  Context& cx() { return *bench.cx; }
-  std::string spoken() const { return bench.audio.spoken_text(); }
-  std::string played_path(std::size_t i = 0) const { return bench.audio.plays.at(i).path; }
-  Bench bench;
+  testing::Bench bench;
+  State& st = bench.st;
+  Context& cx = *bench.cx;
 };
 
-TEST_F(Voice, SpeaksFrequenciesDigitByDigitAndNormalisesThem) {
-  struct Case {
-    const char* text;
-    const char* spoken;
-    const char* left;
+// Each row: the state, the call, what is spoken and what argument_text holds
+// after (frequencies normalised, modes kept; a character without a clip is
+// silent; only the table's modes exactly, "CW" needs its blank).
+TEST_F(Voice, SpeaksFrequenciesLevelsCountsAndModes) {
+  const auto frequency = [&] { speak_frequency(cx); };
+  const auto mode = [&] { speak_mode(cx); };
+  const auto level = [&](int value) { return [&, value] { st.signal_level = value, speak_signal_report(cx); }; };
+  const auto count = [&](int value) { return [&, value] { speak_count(cx, value); }; };
+  const std::vector<std::tuple<std::string, std::string, std::function<void()>, std::string, std::string>> rows = {
+      {"145.500", "", frequency, "1 4 5 point 5", "145.5"},
+      {"145.", "", frequency, "1 4 5 point 0", "145.0"},
+      {"1-2", "", frequency, "1 2", "1-2"},
+      {"88.1", "",
+       [&] {
+         st.search_state = SearchState::searching;
+         speak_frequency(cx);
+         st.search_state = SearchState::off;
+       },
+       "srching 8 8 point 1", "88.1"},
+      {"", "", level(9), "s 9", ""},
+      {"", "", level(10), "s 9 plus", ""},
+      {"", "", level(-3), "s 0", ""},
+      {"", "", count(150), "9 9", ""},
+      {"", "", count(-1), "0", ""},
+      {"145.5", "CW ", mode, "cw", "CW "},
+      {"145.5", "AUT", mode, "auto", "AUT"},
+      {"145.5", "CW", mode, "", "CW"},
   };
-  const std::vector<Case> cases = {
-      {"145.500", "1 4 5 point 5", "145.5"},
-      {"145.", "1 4 5 point 0", "145.0"},
-      {"145.0", "1 4 5 point 0", "145.0"},
-      {"150", "1 5 0", "150"},
-      {"0.000", "0 point 0", "0.0"},
-      {"", "", ""},
-      {"1-2", "1 2", "1-2"},  // a character without a clip is silent
-  };
-  for (const auto& c : cases) {
+  for (const auto& [argument, mode_text, call, spoken, left] : rows) {
     bench.audio.plays.clear();
-    bench.st.argument_text = c.text;
-    speak_frequency(cx());
-    EXPECT_EQ(spoken(), c.spoken) << c.text;
-    EXPECT_EQ(bench.st.argument_text.str(), c.left) << c.text;
-  }
-}
-
-TEST_F(Voice, SearchingLevelsAndCounts) {
-  bench.st.search_state = SearchState::searching;
-  bench.st.argument_text = "";
-  speak_frequency(cx());
-  bench.st.argument_text = "88.1";
-  speak_frequency(cx());
-  EXPECT_EQ(spoken(), "srching srching 8 8 point 1");
-  for (const auto& [level, words] : std::vector<std::pair<int, const char*>>{
-           {0, "s 0"}, {9, "s 9"}, {10, "s 9 plus"}, {15, "s 9 plus"}, {-3, "s 0"}}) {
-    bench.audio.plays.clear();
-    bench.st.signal_level = level;
-    speak_signal_report(cx());
-    EXPECT_EQ(spoken(), words) << level;
-  }
-  for (const auto& [count, words] :
-       std::vector<std::pair<int, const char*>>{{0, "0"}, {10, "1 0"}, {42, "4 2"}, {150, "9 9"}, {-1, "0"}}) {
-    bench.audio.plays.clear();
-    speak_count(cx(), count);
-    EXPECT_EQ(spoken(), words) << count;
-  }
-}
-
-TEST_F(Voice, SpeaksOnlyTheModesOfTheTableExactly) {
-  const std::vector<std::pair<const char*, const char*>> modes = {
-      {"WFM", "wfm"},        {"FM", "fm"},  {"AM", "am"},    {"USB", "usb"},
-      {"LSB", "lsb"},        {"CW ", "cw"}, {"AUT", "auto"}, {"ATT ON", "atton"},
-      {"ATT OFF", "attoff"}, {"CW", ""},  // without its trailing space
-      {"wfm", ""},           {"AUTO", ""},  {"", ""}};
-  for (const auto& [mode, clip] : modes) {
-    bench.audio.plays.clear();
-    bench.st.mode_text = mode;
-    bench.st.argument_text = "145.5";
-    speak_mode(cx());
-    EXPECT_EQ(spoken(), clip) << '"' << mode << '"';
-    EXPECT_EQ(bench.st.argument_text.str(), mode);
+    st.argument_text = argument;
+    st.mode_text = mode_text;
+    call();
+    EXPECT_EQ(std::tuple(bench.audio.spoken_text(), st.argument_text.str()), std::tuple(spoken, left))
+        << argument << " " << mode_text << " " << spoken;
   }
 }
 
 TEST_F(Voice, VoiceOffSilencesSpeechButKeepsThePause) {
-  play_clip(cx(), "wave\\", clip::help, false);  // the waiting mode is passed on
-  EXPECT_FALSE(bench.audio.plays.at(0).wait);
-  bench.audio.plays.clear();
-  bench.st.wave_path = "";
-  say(cx(), clip::point);
-  bench.st.argument_text = "145.5";
-  speak_frequency(cx());
-  EXPECT_TRUE(bench.audio.plays.empty());
-  short_pause(cx());
-  ASSERT_EQ(bench.audio.plays.size(), 1U);
-  EXPECT_EQ(bench.audio.plays[0].clip, "shdel");
-  EXPECT_TRUE(bench.audio.plays[0].wait);
+  play_clip(cx, "wave\\", clip::help, false);  // the waiting mode is passed on
+  st.wave_path = "";
+  say(cx, clip::point);
+  st.argument_text = "145.5";
+  speak_frequency(cx);
+  short_pause(cx);
+  EXPECT_EQ(std::tuple(bench.audio.spoken_text(true), bench.audio.plays.at(0).wait, bench.audio.plays.at(1).wait),
+            std::tuple("help shdel", false, true));
 }
 
-TEST_F(Voice, FindsFilesWithoutRegardToCaseBesideTheProgramToo) {
-  std::filesystem::remove(bench.dir / "wave/wfm.wav");
+// Names are matched without regard to case, in the working folder first,
+// then beside the program; a lookup is remembered for the run; a missing,
+// broken or unnamed clip only stops what plays.
+TEST_F(Voice, FindsClipsRemembersThemAndSkipsBrokenOnes) {
+  namespace fs = std::filesystem;
+  fs::remove(bench.dir / "wave/wfm.wav");
   bench.write_file("wave/WFM.WAV", tiny_wav());
-  bench.write_file("Other/Beep.Wav", tiny_wav());
-  bench.write_file("wave/usb.wav.wav", tiny_wav());
-  std::filesystem::remove(bench.dir / "wave/usb.wav");
-  std::filesystem::remove(bench.dir / "wave/bnf.wav");
+  fs::remove(bench.dir / "wave/usb.wav");
+  fs::remove(bench.dir / "wave/bnf.wav");
   bench.platform.program_dir = (bench.dir / "program").string();
   bench.write_file("program/wave/bnf.wav", tiny_wav());
   bench.write_file("program/wave/ok.wav", tiny_wav());
-  say(cx(), clip::named("Wfm"));
-  play_clip(cx(), "other\\", clip::beep);
-  say(cx(), clip::usb);  // only usb.wav.wav exists: silent
-  say(cx(), clip::bnf);
-  say(cx(), clip::ok);
-  ASSERT_EQ(bench.audio.plays.size(), 4U);
-  EXPECT_EQ(played_path(0), "wave/WFM.WAV");
-  EXPECT_EQ(played_path(1), "Other/Beep.Wav");
-  EXPECT_EQ(played_path(2), (bench.dir / "program/wave/bnf.wav").string());
-  EXPECT_EQ(played_path(3), "wave/ok.wav");  // the working folder wins
-}
+  say(cx, clip::named("Wfm"));
+  say(cx, clip::usb);  // none: silent
+  say(cx, clip::bnf);
+  say(cx, clip::ok);
+  std::vector<std::string> paths;
+  for (const auto& play : bench.audio.plays) paths.push_back(play.path);
+  EXPECT_EQ(paths,
+            (std::vector<std::string>{"wave/WFM.WAV", (bench.dir / "program/wave/bnf.wav").string(), "wave/ok.wav"}));
 
-TEST_F(Voice, MissingBrokenAndUnnamedClipsOnlyStopWhatPlays) {
+  fs::remove(bench.dir / "wave/ok.wav");
+  bench.write_file("wave/usb.wav", tiny_wav());
+  say(cx, clip::usb);
+  say(cx, clip::ok);
+  EXPECT_EQ(bench.audio.plays.size(), 4U) << "remembered: ok.wav found, usb.wav not";
+
+  bench.audio.plays.clear();
   bench.write_file("wave/inv.wav", "this is not a wav file at all");
-  bench.write_file("wave/ok.wav", "");
-  bench.write_file("wave/quit.wav", tiny_wav(0).substr(0, 30));
-  std::filesystem::remove(bench.dir / "wave/sort.wav");
-  std::filesystem::remove(bench.dir / "wave/put.wav");
-  std::filesystem::create_directories(bench.dir / "wave/put.wav");
-  for (const auto name : {clip::named("nothing"), std::optional(clip::inv), std::optional(clip::ok),
-                          std::optional(clip::quit), std::optional(clip::sort), std::optional(clip::put)}) {
+  fs::remove(bench.dir / "wave/put.wav");
+  fs::create_directories(bench.dir / "wave/put.wav");
+  for (const auto name : {clip::named("nothing"), std::optional(clip::inv), std::optional(clip::put)}) {
     const int stops = bench.audio.stops;
-    say(cx(), name);
-    EXPECT_TRUE(bench.audio.plays.empty()) << (name ? name->text() : "none");
-    EXPECT_EQ(bench.audio.stops, stops + 1);
+    say(cx, name);
+    EXPECT_EQ(std::tuple(bench.audio.plays.size(), bench.audio.stops), std::tuple(std::size_t{0}, stops + 1));
   }
-}
-
-TEST_F(Voice, ATruncatedClipLastsOnlyAsLongAsItsBytes) {
-  bench.write_file("wave/wait.wav", tiny_wav(8000, 8000).substr(0, 44 + 200));  // 100 of 8000 samples
-  say(cx(), clip::wait);
-  const auto& sound = cx().clips.sounds.at("wave\\wait");
-  ASSERT_TRUE(sound);
-  EXPECT_DOUBLE_EQ(sound->seconds(), 100.0 / 8000);
-}
-
-TEST_F(Voice, LookupsAreRememberedForTheRun) {
-  say(cx(), clip::point);
-  std::filesystem::remove(bench.dir / "wave/point.wav");
-  std::filesystem::remove(bench.dir / "wave/sel.wav");
-  say(cx(), clip::sel);
-  bench.write_file("wave/sel.wav", tiny_wav());
-  say(cx(), clip::point);
-  say(cx(), clip::sel);
-  EXPECT_EQ(spoken(), "point point");
 }
 
 }  // namespace
