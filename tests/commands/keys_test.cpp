@@ -177,10 +177,6 @@ TEST(CommandKeys, KeysInEachSituation) {
       {bank_scan, "^_<>{}", "inv inv inv inv", "VA0145.50100|VA0145.50000"},
       // The first digit after a tuning key starts a new frequency.
       {idle, "145^146\n", "1 4 5 1 4 6 ok", "VA0145.00100|VA0146000000|ST012.50"},
-      {idle, "145_146\n", "1 4 5 1 4 6 ok", "VA0144.99900|VA0146000000|ST012.50"},
-      {idle, "145<146\n", "1 4 5 1 4 6 ok", "VA0144.99990|VA0146000000|ST012.50"},
-      {idle, "145>146\n", "1 4 5 1 4 6 ok", "VA0145.00010|VA0146000000|ST012.50"},
-      {idle, "145{146\n", "1 4 5 1 4 6 ok", "VA0145.01250|VA0146000000|ST012.50"},
       {idle, "145}146\n", "1 4 5 1 4 6 ok", "VA0144.98750|VA0146000000|ST012.50"},
       {bank_mode, "_147\n", "1 4 7 ok", "VA0146000000|VA0147000000|ST012.50"},
       // A refused R (the table replaced by a put) also ends the pending entry.
@@ -195,7 +191,6 @@ TEST(CommandKeys, KeysInEachSituation) {
       {idle, "W01C", "write fromb 0 1 torb c", "MQC%%"},
       {idle, "W012", "write fromb 0 1 torb 2 inv", ""},
       {idle, "W01Z", "write fromb 0 1 torb inv", ""},
-      {idle, "W01R", "write fromb 0 1 torb inv", ""},
       {idle, "W01\n", "write fromb 0 1 torb inv", ""},
       {idle, "W0,C", "write fromb 0 point torb inv", ""},
       {idle, "W02C", "write fromb 0 2 torb inv", ""},

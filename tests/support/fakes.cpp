@@ -245,7 +245,7 @@ void Panel::forget() {
   display.draws.clear();
 }
 
-std::string Panel::sent() {
+std::string Bench::sent() {
   std::string all;
   for (const auto& command : take_commands()) all += (all.empty() ? "" : "|") + command;
   return all;
