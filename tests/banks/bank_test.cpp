@@ -232,37 +232,6 @@ TEST(BankOps, SelectBrowseAndKillEntriesOfTheSelectedBankOnly) {
   EXPECT_EQ(std::tuple(p.st.bank_scan_state, p.sent()), std::tuple(BankScanState::off, ""));
 }
 
-TEST(BankOps, UnsendableEntriesEmptyAndMissingBanksAreNeverTuned) {
-  Panel p;
-  p.write_file("bank05.dat", bank_file("bank05", "FM", "12.5\x11",
-                                       {{"145\x13", " "},
-                                        {"433", "A"},
-                                        {"\xff"
-                                         "29",
-                                         " "}}));
-  p.type("B05\n");
-  EXPECT_EQ(p.spoken() + " " + p.sent(), "bank 0 5 inv fm inv sel VA0433000000|MD1");
-  p.forget();
-  p.keys({key::up, key::down});
-  EXPECT_EQ(p.spoken() + " " + p.sent(), "inv inv VA0433000000|VA0433000000");
-  const std::string& written = p.serial.line->written;
-  EXPECT_TRUE(std::all_of(written.begin(), written.end(), [](char c) { return c == '\r' || (c >= ' ' && c <= '~'); }));
-  // A bank without a sendable entry, or without any, is not selected; a
-  // missing one leaves its name chosen and ends every scan.
-  p.write_file("bank06.dat", fm("bank06", {{"1\x1e", " "}}));
-  p.write_file("bank08.dat", fm("bank08", {}));
-  p.forget();
-  p.type("B06\nB08\n");
-  p.st.receiver_scan_state = ReceiverScanState::scanning;
-  p.st.search_state = SearchState::searching;
-  p.st.bank_number_text = "09";
-  select_bank(*p.cx);
-  EXPECT_EQ(p.spoken(), "bank 0 6 inv bank 0 8 inv bnf");
-  EXPECT_EQ(std::tuple(p.st.bank_file_name.str(), p.st.bank_scan_state, p.st.receiver_scan_state, p.st.search_state,
-                       p.sent()),
-            std::tuple("bank09.dat", BankScanState::off, ReceiverScanState::off, SearchState::off, ""));
-}
-
 TEST(BankOps, FailedSavesSayInvAndLeaveTheFileWhole) {
   Panel p;
   const std::string bank05 = fm("bank05", {{"145.5", " "}, {"433", " "}});

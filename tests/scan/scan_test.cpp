@@ -7,6 +7,8 @@
 #include <tuple>
 
 #include "banks/bank_file.h"
+#include "banks/bank_ops.h"
+#include "commands/keys.h"
 #include "scan/receiver_scan.h"
 #include "scan/search.h"
 #include "support/fakes.h"
@@ -219,42 +221,49 @@ TEST(BankScan, StepsThroughTheEntriesWrapsAndHaltsOnASignal) {
   EXPECT_EQ(p.at(340, 370).text + p.spoken(), "One");
 }
 
-TEST(BankScan, RefusedWithoutSendableEntriesAndSkipsUnsendableOnes) {
+// Unsendable frequencies and steps are refused with "inv" and never sent, by
+// selection, browsing and bank scans alike.
+TEST(BankScan, UnsendableEntriesAreSkippedAndBanksWithoutSendableOnesNeverTuned) {
   Panel p;
-  p.write_file("bank05.dat", bank_file("bank05", "FM", "12.5\x11",
-                                       {{"145\x13", " "},
-                                        {"146", "Two"},
-                                        {"\xff"
-                                         "147",
-                                         " "}}));
-  p.write_file("bank06.dat", bank_file("bank06", "FM", "12.5", {}));
+  p.write_file("bank05.dat", bank_file("bank05", "FM", "12.5\x11", {{"145\x13", " "}, {"146", "Two"}, {"\xff", " "}}));
+  p.write_file("bank06.dat", bank_file("bank06", "FM", "12.5", {{"1\x1e", " "}}));
+  p.write_file("bank08.dat", bank_file("bank08", "FM", "12.5", {}));
   p.type("B05\n");
+  p.keys({key::up, key::down});
+  EXPECT_EQ(p.spoken() + " " + p.sent(), "bank 0 5 inv fm inv sel inv inv VA0146000000|MD1|VA0146000000|VA0146000000");
   p.forget();
   p.type("R");
-  EXPECT_EQ(p.sent() + " " + p.spoken(), "VA0146000000|MD1 inv fm inv");
   for (int k = 0; k < 4; ++k) p.poll(squelch_closed);
-  EXPECT_EQ(p.sent(), "LM|VA0146000000|LM|LM|LM|VA0146000000");
-  EXPECT_EQ(p.spoken(), "inv fm inv scan inv inv");
+  EXPECT_EQ(p.spoken() + " " + p.sent(),
+            "inv fm inv scan inv inv VA0146000000|MD1|LM|VA0146000000|LM|LM|LM|VA0146000000");
+  // Banks without a sendable entry, or any, are not selected; nor is a bank
+  // replaced by another load (a put) scanned.
+  p.type("\n");
+  p.forget();
+  p.type("B06\nB08\n");
+  p.st.bank_scan_state = BankScanState::bank_mode;
+  p.type("R");
+  p.type("B05\nP07\n");
+  p.type("R");
+  EXPECT_EQ(p.spoken() + " " + p.sent(),
+            "bank 0 6 inv bank 0 8 inv inv bank 0 5 inv fm inv sel put 0 7 bnf create 0 7 ok inv VA0146000000|MD1");
   const std::string& written = p.serial.line->written;
   EXPECT_TRUE(std::all_of(written.begin(), written.end(), [](char c) { return c == '\r' || (c >= ' ' && c <= '~'); }));
-  // The table a failed selection of an empty bank leaves, and a selected bank
-  // replaced by another load (a put), are not scanned.
-  p.type("\nB06\n");
-  p.st.bank_scan_state = BankScanState::bank_mode;
-  p.forget();
-  p.type("R");
-  p.type("B05\nP06\n");
-  p.type("R");
-  EXPECT_EQ(p.spoken(), "inv bank 0 5 inv fm inv sel put 0 6 ok inv");
-  EXPECT_EQ(p.sent(), "VA0146000000|MD1");
   // A table without entries (replaced since the scan started) is never tuned.
   p.st.bank_scan_state = BankScanState::scanning;
-  p.write_file("bank07.dat", bank_file("bank07", "FM", "12.5", {}));
-  p.st.bank_file_name = "bank07.dat";
+  p.st.bank_file_name = "bank08.dat";
   load_bank(*p.cx);
   p.forget();
   p.poll(squelch_closed);
   EXPECT_EQ(p.sent(), "LM");
+  // A missing bank leaves its name chosen and ends every scan.
+  p.st.receiver_scan_state = ReceiverScanState::scanning;
+  p.st.search_state = SearchState::searching;
+  p.st.bank_number_text = "09";
+  select_bank(*p.cx);
+  EXPECT_EQ(std::tuple(p.spoken(), p.st.bank_file_name.str(), p.st.bank_scan_state, p.st.receiver_scan_state,
+                       p.st.search_state, p.sent()),
+            std::tuple("bnf", "bank09.dat", BankScanState::off, ReceiverScanState::off, SearchState::off, ""));
 }
 
 // Connected, limits 145 to 146, searching; what the start did is forgotten.
