@@ -54,12 +54,11 @@ TEST(Dispatch, KeysWaitTheirTurnAndNoLevelPollWhileOneWaits) {
     EXPECT_EQ(p.st.meter_state, MeterState::idle);
     p.tick();
   }
-  EXPECT_EQ(p.st.key_queue_length, 0);
-  EXPECT_EQ(p.spoken() + " " + p.sent(), "1 4 5 point 5 ok VA0145.50000|ST012.50");
-  EXPECT_EQ(std::tuple(p.at(300, 150).text, p.at(300, 150).colour), std::tuple("145.5", colour_blue));
   // Enter cleared the lower panel.
-  EXPECT_EQ(std::tuple(p.at(0, 350).text, p.at(0, 350).font),
-            std::tuple(std::string(80, ' '), FontSpec{"Ariel", 70, 700}));
+  EXPECT_EQ(std::tuple(p.st.key_queue_length, p.spoken() + " " + p.sent(), p.at(300, 150).text, p.at(300, 150).colour,
+                       p.at(0, 350).text, p.at(0, 350).font),
+            std::tuple(0, "1 4 5 point 5 ok VA0145.50000|ST012.50", "145.5", colour_blue, std::string(80, ' '),
+                       FontSpec{"Ariel", 70, 700}));
   // Three ticks per level poll, then keys again; unknown states do nothing.
   p.forget();
   p.tick(2);
@@ -72,8 +71,7 @@ TEST(Dispatch, KeysWaitTheirTurnAndNoLevelPollWhileOneWaits) {
   EXPECT_EQ(p.spoken() + " " + p.st.frequency_text.str(), "1 point 6 1.6");
   p.st.meter_state = static_cast<MeterState>(9);
   p.tick(3);
-  EXPECT_EQ(p.st.meter_state, static_cast<MeterState>(9));
-  EXPECT_EQ(p.sent(), "");
+  EXPECT_EQ(std::tuple(p.st.meter_state, p.sent()), std::tuple(static_cast<MeterState>(9), ""));
 }
 
 TEST(Dispatch, AKeyWaitsForTheFirstLevelPollAndEndsTheProgramOnlyWhenItWentUnanswered) {
@@ -102,11 +100,9 @@ TEST(Dispatch, TheLogEchoesKeysAndXSendsATypedCommandShowingTheAnswerAsRead) {
   Panel p(1);
   p.type("p^{1.\n#");
   p.type("XVRQW");
-  EXPECT_EQ(p.st.bank_number_text, "VRQW");
   p.forget();
   p.type("\n");
-  EXPECT_EQ(p.sent(), "VRQW");
-  EXPECT_EQ(p.at(0, 0).text, "TX=VRQW RX=" + std::string(22, ' '));
+  EXPECT_EQ(p.sent() + "|" + p.at(0, 0).text, "VRQW|TX=VRQW RX=" + std::string(22, ' '));
   p.replies["VR"] = "VR0101\r\n";  // the answer comes while the pause plays
   p.type("XVR\n");
   EXPECT_EQ(
