@@ -1,5 +1,4 @@
-// The bank file, the bank operations and the transfers to the receiver,
-// driven by keys through the connected panel.
+// The bank file, the bank operations and the transfers, driven by keys.
 
 #include <gtest/gtest.h>
 
@@ -123,8 +122,7 @@ TEST(BankFile, SaveReplacesOnlyWritableTargetsAndSavesThroughLinks) {
     EXPECT_FALSE(entry.path().string().ends_with(".tmp")) << entry.path();
 }
 
-// One bank command typed on the connected panel: the files before, the keys,
-// what is said and the files after.
+// One bank command typed: the files before, the keys, what is said, the files after.
 struct BankCase {
   Files before;
   std::string keys;
@@ -139,8 +137,7 @@ TEST(BankOps, EachOperationsSuccessAndRefusal) {
   const std::string long_bank = fm("bank06", numbered(92));
   // clang-format off
   const std::vector<BankCase> cases = {
-      // Put: once per frequency, only into a bank of the same mode, at the end with a blank label; four
-      // digits name the bank by the last two; a missing bank is created.
+      // Put: once per frequency, same mode only, blank label; four digits name the bank by the last two.
       {{{"bank05.dat", fm("bank05", {{"145.0", "Net"}})}}, "P05\n", "put 0 5 ok", {}},
       {{{"bank05.dat", bank_file("bank05", "AM", "5", {})}}, "P05\n", "put 0 5 incmode", {}},
       {{{"bank05.dat", net}}, "P9905\n", "put 9 9 0 5 ok", {{"bank05.dat", fm("bank05", {{"145.5", "Net"}, {"145.0", " "}})}}},
@@ -149,8 +146,7 @@ TEST(BankOps, EachOperationsSuccessAndRefusal) {
       {{{"bank06.dat", long_bank}}, "P06\n", "put 0 6 n", {}},
       {{{"bank08.dat", fm("bank08", numbered(91))}}, "P08\n", "put 0 8 ok", {{"bank08.dat", fm("bank08", numbered(91, {{"145.0", " "}}))}}},
       {{{"bank06.dat", long_bank}, {"bank07.dat", net}}, "T0607\n", "transfer 0 6 0 7 n", {}},
-      // Copy (T): two digits copy bank 0; entries already there keep their labels, a repeated source
-      // frequency is added once; a missing source or target is created.
+      // Copy (T): two digits copy bank 0; labels there are kept, repeats added once, missing banks created.
       {{{"bank00.dat", fm("Srchbank", {{"145.5", "Net"}, {"146", " "}})}, {"bank05.dat", mine}}, "T05\n", "transfer 0 5 ok", {{"bank05.dat", fm("bank05", {{"146", "Mine"}, {"145.5", "Net"}})}}},
       {{{"bank01.dat", src}, {"bank05.dat", mine}}, "T0105\n", "transfer 0 1 0 5 ok", {{"bank05.dat", fm("bank05", {{"146", "Mine"}, {"430", "Rep"}, {"145.5", "Other"}})}}},
       {{{"bank01.dat", src}}, "T0109\n", "transfer 0 1 0 9 bnf create 0 9 ok", {{"bank09.dat", bank_file("bank09", "FM", "25", {{"430", "Rep"}, {"145.5", "Other"}})}}},
@@ -160,8 +156,7 @@ TEST(BankOps, EachOperationsSuccessAndRefusal) {
       // A source whose header the end marker cuts short gives a whole header.
       {{{"bank00.dat", "Srchbank\r\n9999\r\n"}}, "T07\n", "transfer 0 7 bnf create 0 7 ok", {{"bank07.dat", fm("bank07", {})}}},
       {{{"bank00.dat", "Srchbank\r\nAM\r\n5\r\nsp\r\n9999\r\n"}}, "T07\n", "transfer 0 7 bnf create 0 7 ok", {{"bank07.dat", "bank07\r\nAM\r\n5\r\nsp\r\n9999\r\n"}}},
-      // Sort: by number, repeated neighbours dropped (of three only the second); without entries nothing
-      // is saved; a label "9999" ending the bank at an odd line is refused.
+      // Sort: by number, repeated neighbours dropped (of three the second); a label "9999" is refused.
       {{{"bank04.dat", fm("bank04", {{"146", "a"}, {"145.5", "b"}, {"145.5", "c"}, {"12000", "d"}, {"99.5", "e"}})}}, "O04\n", "sort 0 4 ok", {{"bank04.dat", fm("bank04", {{"99.5", "e"}, {"145.5", "b"}, {"146", "a"}, {"12000", "d"}})}}},
       {{{"bank04.dat", fm("bank04", {{"145", "a"}, {"145", "b"}, {"145", "c"}})}}, "O04\n", "sort 0 4 ok", {{"bank04.dat", fm("bank04", {{"145", "a"}, {"145", "c"}})}}},
       {{{"bank04.dat", "bank04\nFM\n12.5\n \n9999\n"}}, "O04\n", "sort 0 4 ok", {}},
@@ -276,8 +271,7 @@ TEST(Transfer, WriteSendsEveryEntryWithPacingPausesUpToChannelNinety) {
                                             "B"},
                                            {"433.075", "Repeater"}}));
   p.write_file("bank05.dat", bank_file("bank05", "AM", "12.5", numbered(95)));
-  // A frequency with a control byte is skipped with "inv"; a label's control
-  // bytes go out as blanks.
+  // A frequency with a control byte is skipped with "inv"; in a label they go out as blanks.
   p.type("W04B\n");
   EXPECT_EQ(p.sent(),
             "MQB%%|MXB01 RF0029700000 ST012500 MD1 TMA  B        |MXB02 RF0433075000 ST012500 MD1 TMRepeater    ");
@@ -295,8 +289,7 @@ TEST(Transfer, WriteSendsEveryEntryWithPacingPausesUpToChannelNinety) {
   EXPECT_EQ(p.audio.pauses(), 10 + 7 + 5 + 3 + 88);
 }
 
-// A receiver whose banks hold 50 channels, except those listed at 90; a
-// resize is answered after some polls.
+// A receiver whose banks hold 50 channels, except those listed at 90.
 testing::FakeSerialDevice::Script bank_sizes(std::string at_ninety, int resize_polls) {
   return [at_ninety, resize_polls](const std::string& command) -> Answers {
     if (command.size() == 5 && command.starts_with("MW")) return {{"\r\n", resize_polls}};

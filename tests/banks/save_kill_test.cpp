@@ -68,9 +68,7 @@ TEST(SaveBankFaults, AnotherUsersBankFilesAreNeitherReplacedNorDeleted) {
   testing::Panel bench;
   fs::permissions(bench.dir, fs::perms::all);  // a folder every user may write into
   const std::string bank = testing::bank_file("bank05", "FM", "12.5", {{"145.5", " "}});
-  // Owned by root: 0644 may not be written by anyone else; 0666 may, but a
-  // new file could not be given root as its owner. Replaced by root, a bank
-  // of another user keeps its owner, group and mode.
+  // Root's 0644 and 0666 (a new file could not be root's) stay; root keeps nobody's owner and mode.
   for (const auto& [name, mode] :
        {std::pair{"bank05.dat", 0644}, {"bank06.dat", 0666}, {"bank07.dat", 0644}, {"bank08.dat", 0640}}) {
     bench.write_file(name, bank);

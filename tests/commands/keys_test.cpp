@@ -1,5 +1,4 @@
-// Keys from the event to the receiver, the voice and the panel: the queue,
-// the dispatch order and the command table, on the connected panel.
+// Keys from the event to the receiver, the voice and the panel.
 
 #include <gtest/gtest.h>
 
@@ -86,8 +85,7 @@ TEST(Dispatch, AKeyWaitsForTheFirstLevelPollAndEndsTheProgramOnlyWhenItWentUnans
     close_text_file(p.st.debug_file);
     EXPECT_TRUE(p.read_file("debug1.dat").ends_with(key == key::space ? "TX= LM\r\n**SPC\r\n" : "TX= LM\r\n**1\r\n"));
   }
-  // A key pressed during the greeting is carried out once the receiver has
-  // answered the first poll.
+  // A key pressed during the greeting is carried out once the first poll is answered.
   Panel p(0, {}, false);
   p.press('1');
   p.tick(2);
@@ -141,8 +139,7 @@ TEST(CommandKeys, KeysInEachSituation) {
   };
   // clang-format off
   const std::vector<Case> cases = {
-      // Keys reaching the middle of the table leave a just started receiver
-      // scan; Space, W and the early rows keep it; other scans are kept.
+      // Keys from the middle of the table leave a just started receiver scan; Space, W, early rows keep it.
       {started, "#", "exitscan", ""},
       {started, "C", "exitscan stmode", ""},
       {started, ">", "exitscan", "VA0145.00010"},
@@ -157,16 +154,13 @@ TEST(CommandKeys, KeysInEachSituation) {
       // Toggles, the function keys ("u" is F6) and help.
       {idle, "CCNN", "stmode cont svoice off svoice on", ""},
       {idle, "uH", "cw help", "MD5"},
-      // In a receiver bank entry letters A to J are banks; a digit is only
-      // spoken, any other key drops the entry.
+      // In a receiver bank entry A to J are banks, a digit is only spoken, other keys drop it.
       {idle, "GDJ5K", "radbank d j 5 inv", ""},
-      // Limits and step: nothing typed speaks the value; another command key
-      // drops an unfinished limit; the step is sent at Enter.
+      // Limits and step: nothing typed speaks the value; the step is sent at Enter.
       {idle, "S\n", "start 1 4 5", ""},
       {idle, "S14E150\n", "start 1 4 end 1 5 0 ok", ""},
       {idle, "I\nI5\n", "incr 1 2 point 5 incr 5 ok", "ST012.50|ST005000"},
-      // Tuning keys, refused while a search or receiver scan runs, and in a
-      // bank scan all but Up and Down.
+      // Tuning keys, refused in a search or receiver scan, and in a bank scan all but Up and Down.
       {idle, "{<_", "", "VA0145.01250|VA0145.01240|VA0145.01140"},
       {searching, "^", "inv", ""},
       {stopped, "_", "inv", ""},
@@ -182,8 +176,7 @@ TEST(CommandKeys, KeysInEachSituation) {
       // Digits are ignored during a bank scan; Q with nothing pending tunes.
       {bank_scan, "1,", "", ""},
       {idle, "Q", "quit", "VA0145.00000|ST012.50"},
-      // Write: two digits, then a receiver bank letter clears that bank at
-      // once, but only for a bank that loads and has entries.
+      // Write: two digits, then a receiver bank letter clears it, only for a bank with entries.
       {idle, "W01C", "write fromb 0 1 torb c", "MQC%%"},
       {idle, "W012", "write fromb 0 1 torb 2 inv", ""},
       {idle, "W01Z", "write fromb 0 1 torb inv", ""},

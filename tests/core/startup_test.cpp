@@ -44,8 +44,7 @@ TEST(Configuration, FieldsComeFromFixedCharacterPositions) {
 
 TEST(Startup, WithoutARegularConfigurationItShowsTwoLinesSaysCfnfAndLeavesBank00Alone) {
   const std::string old_bank = "*** Talvaro V 4.1b ***  01-01-2026  10:00:00\r\nAM\r\n99.5\r\n1\r\n2\r\n5\r\n9999\r\n";
-  // Missing, a folder, and a pipe holding five good lines (its writer kept
-  // open, so an open that waited would read them rather than hang here).
+  // Missing, a folder, and a pipe holding good lines (an open that waited would read them).
   for (const int kind : {0, 1, 2}) {
     Bench bench;
     bench.make_clips();
@@ -98,8 +97,7 @@ TEST(Startup, VoiceOffKeepsOnlyThePauseAndTheLogIsWrittenOnlyIntoARegularFile) {
   }
 }
 
-// The whole program on the fakes: keys typed as events between timer ticks,
-// then the window's close request.
+// The whole program on the fakes: keys as events between ticks, then the close.
 TEST(Startup, ARunGreetsHandlesEachEventOnceAndWritesTheStateRecordAtClose) {
   Bench bench;
   bench.make_clips();
@@ -194,8 +192,7 @@ TEST(ConnectionStart, AStateRecordIsRestoredOnceAndOtherBank00sAreKept) {
       {"*** Talvaro\r\nCW \r\n", "VA0000000000|MD5|ST000000|AT0", "point 0 cw attoff", "Srchbank\r\nCW \r\n9999\r\n"},
       {"***\r\nCW\r\n7.05\r\n7\r\n8\r\n0.5\r\n9999\r\n", "VA0007.05000|ST000.50|AT0", "7 point 0 5 attoff",
        "Srchbank\r\nCW\r\n9999\r\n"},
-      // A search bank, another bank, or a record holding a byte outside
-      // printable ASCII give the defaults and stay as they are.
+      // A search bank, another bank, or a record with a control byte give the defaults and stay.
       {"Srchbank\r\nAM\r\n9999\r\n", defaults, "1 4 5 point 0 fm attoff", ""},
       {"** not quite\r\nUSB\r\n7.1\r\n1\r\n2\r\n3\r\n9999\r\n", defaults, "1 4 5 point 0 fm attoff", ""},
       {"*** Talvaro\r\nAM\r\n99.5\r\n1\r\n2\r\n5\x13\x1e\r\n9999\r\n", defaults, "1 4 5 point 0 fm attoff", ""},

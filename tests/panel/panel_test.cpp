@@ -24,8 +24,7 @@ TEST(PanelText, TheTextStatePersistsAndPrintsContinueWhereTheLastEnded) {
   print_text(cx, {"Found ", 12});  // integers print in decimal with one space
   std::vector<std::tuple<int, int, std::string, int, int>> got;
   for (const auto& d : draws) got.emplace_back(d.x, d.y, d.text, d.font.points, d.colour);
-  // The initial font is the surface's default, the colour black, at (0, 0);
-  // the fake draws 10 pixels per character.
+  // At first the surface's font, black, at (0, 0); the fake draws 10 pixels a character.
   EXPECT_EQ(got, (decltype(got){{0, 0, "abc", 0, colour_black},
                                 {380, 80, "FM\r\n", 50, colour_blue},
                                 {420, 80, "b\r", 50, colour_blue},
