@@ -311,19 +311,19 @@ TEST(Transfer, CheckResizesEveryBankThatIsNotNinetyAndGivesUpOnSilence) {
   // clang-format off
   const std::vector<Case> cases = {
       // One round of the resize wait, with its four progress beeps; an answer at once ends the wait.
-      {bank_sizes("BCDEFGHIJ", 2), "MWA|MWA90|MWB|MWC|MWD|MWE|MWF|MWG|MWH|MWI|MWJ", "ckconfig a beep beep beep beep ok", 112, 112},
-      {bank_sizes("ABCDEFGHI", 0), "MWA|MWB|MWC|MWD|MWE|MWF|MWG|MWH|MWI|MWJ|MWJ90", "ckconfig j ok", 12, 12},
+      {bank_sizes("BCDEFGHIJ", 2), "MWA|MWA90|MWB|MWC|MWD|MWE|MWF|MWG|MWH|MWI|MWJ", "ckconfig a beep beep beep beep ok", 112, 112, true, ""},
+      {bank_sizes("ABCDEFGHI", 0), "MWA|MWB|MWC|MWD|MWE|MWF|MWG|MWH|MWI|MWJ|MWJ90", "ckconfig j ok", 12, 12, true, ""},
       // Silence: 30 seconds of pauses of 0.1 s, the answered query's and the letter's pauses not counted.
-      {silent, "", "ckconfig inv", 300, 302},
-      {[](const std::string& c) { return c == "MWA" ? Answers{{"MW A:50 a:50\r\n", 0}} : Answers{}; }, "MWA|MWA90", "", 302, 302},
+      {silent, "", "ckconfig inv", 300, 302, true, ""},
+      {[](const std::string& c) { return c == "MWA" ? Answers{{"MW A:50 a:50\r\n", 0}} : Answers{}; }, "MWA|MWA90", "", 302, 302, true, ""},
       // Each letter answered after some 20 s: the silences add up.
       {[asked = std::string()](const std::string& c) mutable {
          if (c.size() != 3 || asked.find(c[2]) != std::string::npos) return Answers{};
          asked += c[2];
          return Answers{{"MW " + c.substr(2) + ":90\r\n", 100}};
-       }, "", "ckconfig inv", 200, 302},
+       }, "", "ckconfig inv", 200, 302, true, ""},
       // The beeps sound with the voice off.
-      {bank_sizes("BCDEFGHIJ", 2), "", "beep beep beep beep", 112, 112, false},
+      {bank_sizes("BCDEFGHIJ", 2), "", "beep beep beep beep", 112, 112, false, ""},
       {silent, "", "ckconfig inv", 30, 32, true, testing::tiny_wav(8000, 8000)},
   };
   // clang-format on
