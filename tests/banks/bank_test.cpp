@@ -1,12 +1,10 @@
-// The bank file, the bank operations and the transfers to the receiver,
-// driven by keys through the connected panel.
+// The bank file, the bank operations and the transfers, driven by keys.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <tuple>
 
 #include "banks/bank_file.h"
@@ -38,9 +36,6 @@ std::string lines(const std::vector<std::string>& cells, const std::string& end 
   for (const auto& cell : cells) bytes += cell + end;
   return bytes;
 }
-void read_only(const testing::Bench& p, const std::string& name) {
-  fs::permissions(p.dir / name, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-}
 
 TEST(BankFile, LoadReadsUpToTheFirstEndMarkerWhateverTheLineEnds) {
   const std::vector<std::string> bank07 = {"bank07", "FM", "12.5", " ", "145.5", " ", "433.075", "Rep", "9999"};
@@ -51,8 +46,6 @@ TEST(BankFile, LoadReadsUpToTheFirstEndMarkerWhateverTheLineEnds) {
   };
   for (const Case& c : std::vector<Case>{
            {bank07, "\r\n", 6, 8},
-           {bank07, "\n", 6, 8},
-           {bank07, "\r", 6, 8},
            {{"Srchbank", "FM", "9999"}, "\r\n", 0, 2},                  // left by connection start
            {{"bank03", "AM", "5", " ", "99.5", "9999"}, "\r\n", 3, 5},  // a label "9999" ends the bank
            {{"bank03", "AM", "5", " ", "145", " ", "9999", "146", " ", "9999"}, "\n", 4, 6},
@@ -92,22 +85,6 @@ TEST(BankFile, LoadReadsUpToTheFirstEndMarkerWhateverTheLineEnds) {
   EXPECT_EQ(b.audio.spoken_text(), "bnf bnf");
 }
 
-TEST(BankFile, ArbitraryBytesLoadWithinTheTable) {
-  std::mt19937 random(1234);
-  testing::Bench b;
-  b.st.bank_file_name = "bank01.dat";
-  for (int round = 0; round < 30; ++round) {
-    std::string bytes(static_cast<std::size_t>(random() % 5000), '\0');
-    for (char& c : bytes) c = random() % 8 == 0 ? "\r\n9"[random() % 3] : static_cast<char>(random() % 256);
-    b.write_file("bank01.dat",
-                 bytes + (round % 3 == 0 ? "\n9999\n" : "") + std::string(static_cast<std::size_t>(round) * 40, '1'));
-    ASSERT_TRUE(load_bank(*b.cx));
-    for (const Text& cell : b.st.bank_table) ASSERT_LE(cell.size(), Text::capacity);
-    ASSERT_TRUE(b.st.bank_cell_index >= 0 && b.st.bank_cell_index < bank_table_size);
-    save_bank(*b.cx);
-  }
-}
-
 TEST(BankFile, SaveReplacesOnlyWritableTargetsAndSavesThroughLinks) {
   testing::Bench b;
   const std::string old_bank = fm("bank06", {{"99.5", " "}});
@@ -121,10 +98,7 @@ TEST(BankFile, SaveReplacesOnlyWritableTargetsAndSavesThroughLinks) {
     return save_bank(*b.cx);
   };
   b.write_file("bank06.dat", old_bank);
-  read_only(b, "bank06.dat");
-  EXPECT_FALSE(save_as("bank06.dat"));
-  EXPECT_EQ(b.read_file("bank06.dat"), old_bank);
-  // A writable one keeps its mode.
+  // A replaced file keeps its mode.
   const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
   fs::permissions(b.dir / "bank06.dat", mode);
   EXPECT_TRUE(save_as("bank06.dat"));
@@ -148,8 +122,7 @@ TEST(BankFile, SaveReplacesOnlyWritableTargetsAndSavesThroughLinks) {
     EXPECT_FALSE(entry.path().string().ends_with(".tmp")) << entry.path();
 }
 
-// One bank command typed on the connected panel: the files before, the keys,
-// what is said and the files after.
+// One bank command typed: the files before, the keys, what is said, the files after.
 struct BankCase {
   Files before;
   std::string keys;
@@ -164,8 +137,7 @@ TEST(BankOps, EachOperationsSuccessAndRefusal) {
   const std::string long_bank = fm("bank06", numbered(92));
   // clang-format off
   const std::vector<BankCase> cases = {
-      // Put: once per frequency, only into a bank of the same mode, at the end with a blank label; four
-      // digits name the bank by the last two; a missing bank is created.
+      // Put: once per frequency, same mode only, blank label; four digits name the bank by the last two.
       {{{"bank05.dat", fm("bank05", {{"145.0", "Net"}})}}, "P05\n", "put 0 5 ok", {}},
       {{{"bank05.dat", bank_file("bank05", "AM", "5", {})}}, "P05\n", "put 0 5 incmode", {}},
       {{{"bank05.dat", net}}, "P9905\n", "put 9 9 0 5 ok", {{"bank05.dat", fm("bank05", {{"145.5", "Net"}, {"145.0", " "}})}}},
@@ -174,22 +146,17 @@ TEST(BankOps, EachOperationsSuccessAndRefusal) {
       {{{"bank06.dat", long_bank}}, "P06\n", "put 0 6 n", {}},
       {{{"bank08.dat", fm("bank08", numbered(91))}}, "P08\n", "put 0 8 ok", {{"bank08.dat", fm("bank08", numbered(91, {{"145.0", " "}}))}}},
       {{{"bank06.dat", long_bank}, {"bank07.dat", net}}, "T0607\n", "transfer 0 6 0 7 n", {}},
-      // Copy (T): two digits copy bank 0; entries already there keep their labels, a repeated source
-      // frequency is added once; a missing source or target is created.
+      // Copy (T): two digits copy bank 0; labels there are kept, repeats added once, missing banks created.
       {{{"bank00.dat", fm("Srchbank", {{"145.5", "Net"}, {"146", " "}})}, {"bank05.dat", mine}}, "T05\n", "transfer 0 5 ok", {{"bank05.dat", fm("bank05", {{"146", "Mine"}, {"145.5", "Net"}})}}},
       {{{"bank01.dat", src}, {"bank05.dat", mine}}, "T0105\n", "transfer 0 1 0 5 ok", {{"bank05.dat", fm("bank05", {{"146", "Mine"}, {"430", "Rep"}, {"145.5", "Other"}})}}},
       {{{"bank01.dat", src}}, "T0109\n", "transfer 0 1 0 9 bnf create 0 9 ok", {{"bank09.dat", bank_file("bank09", "FM", "25", {{"430", "Rep"}, {"145.5", "Other"}})}}},
       {{{"bank05.dat", mine}}, "T0305\n", "transfer 0 3 0 5 bnf create 0 3 ok", {{"bank03.dat", fm("bank03", {})}}},
       {{{"bank01.dat", src}, {"bank05.dat", mine}}, "T0105.\n", "transfer 0 1 0 5 point inv", {}},
-      {{{"bank01.dat", bank_file("bank01", "AM", "5", {})}}, "T0105\n", "transfer 0 1 0 5 bnf create 0 5 ok", {{"bank05.dat", bank_file("bank05", "AM", "5", {})}}},
       {{{"bank01.dat", src}, {"bank05.dat", bank_file("bank05", "AM", "5", {})}}, "T0105\n", "transfer 0 1 0 5 incmode", {}},
       // A source whose header the end marker cuts short gives a whole header.
       {{{"bank00.dat", "Srchbank\r\n9999\r\n"}}, "T07\n", "transfer 0 7 bnf create 0 7 ok", {{"bank07.dat", fm("bank07", {})}}},
-      {{{"bank00.dat", "Srchbank\r\nAM\r\n9999\r\n"}}, "T07\n", "transfer 0 7 bnf create 0 7 ok", {{"bank07.dat", bank_file("bank07", "AM", "12.5", {})}}},
-      {{{"bank00.dat", "Srchbank\r\nAM\r\n5\r\n9999\r\n"}}, "T07\n", "transfer 0 7 bnf create 0 7 ok", {{"bank07.dat", bank_file("bank07", "AM", "5", {})}}},
       {{{"bank00.dat", "Srchbank\r\nAM\r\n5\r\nsp\r\n9999\r\n"}}, "T07\n", "transfer 0 7 bnf create 0 7 ok", {{"bank07.dat", "bank07\r\nAM\r\n5\r\nsp\r\n9999\r\n"}}},
-      // Sort: by number, repeated neighbours dropped (of three only the second); without entries nothing
-      // is saved; a label "9999" ending the bank at an odd line is refused.
+      // Sort: by number, repeated neighbours dropped (of three the second); a label "9999" is refused.
       {{{"bank04.dat", fm("bank04", {{"146", "a"}, {"145.5", "b"}, {"145.5", "c"}, {"12000", "d"}, {"99.5", "e"}})}}, "O04\n", "sort 0 4 ok", {{"bank04.dat", fm("bank04", {{"99.5", "e"}, {"145.5", "b"}, {"146", "a"}, {"12000", "d"}})}}},
       {{{"bank04.dat", fm("bank04", {{"145", "a"}, {"145", "b"}, {"145", "c"}})}}, "O04\n", "sort 0 4 ok", {{"bank04.dat", fm("bank04", {{"145", "a"}, {"145", "c"}})}}},
       {{{"bank04.dat", "bank04\nFM\n12.5\n \n9999\n"}}, "O04\n", "sort 0 4 ok", {}},
@@ -197,7 +164,6 @@ TEST(BankOps, EachOperationsSuccessAndRefusal) {
       {{{"bank04.dat", net}}, "O123\n", "sort 1 2 3 inv", {}},
       // Delete: exactly two digits; a missing file is fine.
       {{{"bank05.dat", net}, {"bank5.dat", net}}, "D5\n", "delete 5 inv", {}},
-      {{{"bank0..dat", net}}, "D0.\n", "delete 0 point inv", {}},
       {{{"bank05.dat", net}}, "D05\nD07\n", "delete 0 5 ok delete 0 7 ok", {{"bank05.dat", ""}}},
       {{{"bank0..dat", net}}, "B0.\n", "bank 0 point inv", {}},
   };
@@ -252,37 +218,6 @@ TEST(BankOps, SelectBrowseAndKillEntriesOfTheSelectedBankOnly) {
   EXPECT_EQ(std::tuple(p.st.bank_scan_state, p.sent()), std::tuple(BankScanState::off, ""));
 }
 
-TEST(BankOps, UnsendableEntriesEmptyAndMissingBanksAreNeverTuned) {
-  Panel p;
-  p.write_file("bank05.dat", bank_file("bank05", "FM", "12.5\x11",
-                                       {{"145\x13", " "},
-                                        {"433", "A"},
-                                        {"\xff"
-                                         "29",
-                                         " "}}));
-  p.type("B05\n");
-  EXPECT_EQ(p.spoken() + " " + p.sent(), "bank 0 5 inv fm inv sel VA0433000000|MD1");
-  p.forget();
-  p.keys({key::up, key::down});
-  EXPECT_EQ(p.spoken() + " " + p.sent(), "inv inv VA0433000000|VA0433000000");
-  const std::string& written = p.serial.line->written;
-  EXPECT_TRUE(std::all_of(written.begin(), written.end(), [](char c) { return c == '\r' || (c >= ' ' && c <= '~'); }));
-  // A bank without a sendable entry, or without any, is not selected; a
-  // missing one leaves its name chosen and ends every scan.
-  p.write_file("bank06.dat", fm("bank06", {{"1\x1e", " "}}));
-  p.write_file("bank08.dat", fm("bank08", {}));
-  p.forget();
-  p.type("B06\nB08\n");
-  p.st.receiver_scan_state = ReceiverScanState::scanning;
-  p.st.search_state = SearchState::searching;
-  p.st.bank_number_text = "09";
-  select_bank(*p.cx);
-  EXPECT_EQ(p.spoken(), "bank 0 6 inv bank 0 8 inv bnf");
-  EXPECT_EQ(std::tuple(p.st.bank_file_name.str(), p.st.bank_scan_state, p.st.receiver_scan_state, p.st.search_state,
-                       p.sent()),
-            std::tuple("bank09.dat", BankScanState::off, ReceiverScanState::off, SearchState::off, ""));
-}
-
 TEST(BankOps, FailedSavesSayInvAndLeaveTheFileWhole) {
   Panel p;
   const std::string bank05 = fm("bank05", {{"145.5", " "}, {"433", " "}});
@@ -298,7 +233,7 @@ TEST(BankOps, FailedSavesSayInvAndLeaveTheFileWhole) {
   }
   // Read-only files are neither replaced nor deleted; a link goes, its target stays.
   fs::remove_all(p.dir / "bank05.dat.tmp");
-  read_only(p, "bank05.dat");
+  fs::permissions(p.dir / "bank05.dat", fs::perms::owner_read | fs::perms::group_read);
   p.write_file("target.dat", "kept\r\n");
   fs::create_symlink("target.dat", p.dir / "bank08.dat");
   p.forget();
@@ -323,7 +258,6 @@ TEST(Transfer, ChannelRecordFields) {
            {"A", 1, "1000", "AUT", " ", "MXA01 RF1000000000 ST012500 AU1 TM" + blanks},
            {"A", 1, "100", "NFM", " ", "MXA01 RF0100000000 ST012500 MD TM" + blanks},  // unknown mode: no code
            {"A", 0, ".5", "FM", " ", "MXA00 RF0000500000 ST012500 MD1 TM" + blanks},
-           {"A", 0, "00145.5", "FM", " ", "MXA00 RF0145500000 ST012500 MD1 TM" + blanks},
            {"A", 0, "10.1234567", "FM", " ", "MXA00 RF0010123456 ST012500 MD1 TM" + blanks}})
     EXPECT_EQ(channel_record(c.bank, c.channel, c.frequency, c.mode, c.label), c.record) << c.frequency;
   // clang-format on
@@ -337,8 +271,7 @@ TEST(Transfer, WriteSendsEveryEntryWithPacingPausesUpToChannelNinety) {
                                             "B"},
                                            {"433.075", "Repeater"}}));
   p.write_file("bank05.dat", bank_file("bank05", "AM", "12.5", numbered(95)));
-  // A frequency with a control byte is skipped with "inv"; a label's control
-  // bytes go out as blanks.
+  // A frequency with a control byte is skipped with "inv"; in a label they go out as blanks.
   p.type("W04B\n");
   EXPECT_EQ(p.sent(),
             "MQB%%|MXB01 RF0029700000 ST012500 MD1 TMA  B        |MXB02 RF0433075000 ST012500 MD1 TMRepeater    ");
@@ -356,8 +289,7 @@ TEST(Transfer, WriteSendsEveryEntryWithPacingPausesUpToChannelNinety) {
   EXPECT_EQ(p.audio.pauses(), 10 + 7 + 5 + 3 + 88);
 }
 
-// A receiver whose banks hold 50 channels, except those listed at 90; a
-// resize is answered after some polls.
+// A receiver whose banks hold 50 channels, except those listed at 90.
 testing::FakeSerialDevice::Script bank_sizes(std::string at_ninety, int resize_polls) {
   return [at_ninety, resize_polls](const std::string& command) -> Answers {
     if (command.size() == 5 && command.starts_with("MW")) return {{"\r\n", resize_polls}};
@@ -372,48 +304,40 @@ TEST(Transfer, CheckResizesEveryBankThatIsNotNinetyAndGivesUpOnSilence) {
     testing::FakeSerialDevice::Script script;
     std::string commands, spoken;
     long pauses_min, pauses_max;
+    bool voice = true;
+    std::string pause_clip;  // a clip of one second counts so
   };
   const auto silent = [](const std::string&) { return Answers{}; };
   // clang-format off
   const std::vector<Case> cases = {
       // One round of the resize wait, with its four progress beeps; an answer at once ends the wait.
-      {bank_sizes("BCDEFGHIJ", 2), "MWA|MWA90|MWB|MWC|MWD|MWE|MWF|MWG|MWH|MWI|MWJ", "ckconfig a beep beep beep beep ok", 112, 112},
-      {bank_sizes("ABCDEFGHI", 0), "MWA|MWB|MWC|MWD|MWE|MWF|MWG|MWH|MWI|MWJ|MWJ90", "ckconfig j ok", 12, 12},
+      {bank_sizes("BCDEFGHIJ", 2), "MWA|MWA90|MWB|MWC|MWD|MWE|MWF|MWG|MWH|MWI|MWJ", "ckconfig a beep beep beep beep ok", 112, 112, true, ""},
+      {bank_sizes("ABCDEFGHI", 0), "MWA|MWB|MWC|MWD|MWE|MWF|MWG|MWH|MWI|MWJ|MWJ90", "ckconfig j ok", 12, 12, true, ""},
       // Silence: 30 seconds of pauses of 0.1 s, the answered query's and the letter's pauses not counted.
-      {silent, "", "ckconfig inv", 300, 302},
-      {[](const std::string& c) { return c == "MWA" ? Answers{{"MW A:50 a:50\r\n", 0}} : Answers{}; }, "MWA|MWA90", "", 302, 302},
+      {silent, "", "ckconfig inv", 300, 302, true, ""},
+      {[](const std::string& c) { return c == "MWA" ? Answers{{"MW A:50 a:50\r\n", 0}} : Answers{}; }, "MWA|MWA90", "", 302, 302, true, ""},
       // Each letter answered after some 20 s: the silences add up.
       {[asked = std::string()](const std::string& c) mutable {
          if (c.size() != 3 || asked.find(c[2]) != std::string::npos) return Answers{};
          asked += c[2];
          return Answers{{"MW " + c.substr(2) + ":90\r\n", 100}};
-       }, "", "ckconfig inv", 200, 302},
+       }, "", "ckconfig inv", 200, 302, true, ""},
+      // The beeps sound with the voice off.
+      {bank_sizes("BCDEFGHIJ", 2), "", "beep beep beep beep", 112, 112, false, ""},
+      {silent, "", "ckconfig inv", 30, 32, true, testing::tiny_wav(8000, 8000)},
   };
   // clang-format on
   for (const Case& c : cases) {
-    Panel p;
+    Panel p(0, c.pause_clip.empty() ? Files{} : Files{{"wave/shdel.wav", c.pause_clip}});
+    if (!c.voice) p.st.wave_path = "";
     p.script(c.script);
     p.keys({'Z'});
-    std::string commands;
-    for (const auto& command : p.take_commands()) commands += (commands.empty() ? "" : "|") + command;
+    const std::string commands = p.sent();
     EXPECT_TRUE(c.commands.empty() || commands == c.commands) << commands;
     EXPECT_TRUE(c.spoken.empty() || p.spoken() == c.spoken) << p.spoken();
-    EXPECT_GE(p.audio.pauses(), c.pauses_min) << c.spoken;
-    EXPECT_LE(p.audio.pauses(), c.pauses_max) << c.spoken;
+    EXPECT_TRUE(p.audio.pauses() >= c.pauses_min && p.audio.pauses() <= c.pauses_max) << p.audio.pauses();
     EXPECT_EQ(p.st.meter_state, MeterState::idle);
   }
-  // The beeps sound with the voice off; a pause clip of one second counts so.
-  Panel quiet;
-  quiet.st.wave_path = "";
-  quiet.script(bank_sizes("BCDEFGHIJ", 2));
-  quiet.keys({'Z'});
-  EXPECT_EQ(quiet.spoken(), "beep beep beep beep");
-  Panel slow(0, {{"wave/shdel.wav", testing::tiny_wav(8000, 8000)}});
-  slow.script(silent);
-  slow.keys({'Z'});
-  EXPECT_EQ(slow.spoken(), "ckconfig inv");
-  EXPECT_GE(slow.audio.pauses(), 30);
-  EXPECT_LE(slow.audio.pauses(), 32);
 }
 
 }  // namespace

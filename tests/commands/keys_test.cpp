@@ -1,5 +1,4 @@
-// Keys from the event to the receiver, the voice and the panel: the queue,
-// the dispatch order and the command table, on the connected panel.
+// Keys from the event to the receiver, the voice and the panel.
 
 #include <gtest/gtest.h>
 
@@ -54,12 +53,11 @@ TEST(Dispatch, KeysWaitTheirTurnAndNoLevelPollWhileOneWaits) {
     EXPECT_EQ(p.st.meter_state, MeterState::idle);
     p.tick();
   }
-  EXPECT_EQ(p.st.key_queue_length, 0);
-  EXPECT_EQ(p.spoken() + " " + p.sent(), "1 4 5 point 5 ok VA0145.50000|ST012.50");
-  EXPECT_EQ(std::tuple(p.at(300, 150).text, p.at(300, 150).colour), std::tuple("145.5", colour_blue));
   // Enter cleared the lower panel.
-  EXPECT_EQ(std::tuple(p.at(0, 350).text, p.at(0, 350).font),
-            std::tuple(std::string(80, ' '), FontSpec{"Ariel", 70, 700}));
+  EXPECT_EQ(std::tuple(p.st.key_queue_length, p.spoken() + " " + p.sent(), p.at(300, 150).text, p.at(300, 150).colour,
+                       p.at(0, 350).text, p.at(0, 350).font),
+            std::tuple(0, "1 4 5 point 5 ok VA0145.50000|ST012.50", "145.5", colour_blue, std::string(80, ' '),
+                       FontSpec{"Ariel", 70, 700}));
   // Three ticks per level poll, then keys again; unknown states do nothing.
   p.forget();
   p.tick(2);
@@ -72,8 +70,7 @@ TEST(Dispatch, KeysWaitTheirTurnAndNoLevelPollWhileOneWaits) {
   EXPECT_EQ(p.spoken() + " " + p.st.frequency_text.str(), "1 point 6 1.6");
   p.st.meter_state = static_cast<MeterState>(9);
   p.tick(3);
-  EXPECT_EQ(p.st.meter_state, static_cast<MeterState>(9));
-  EXPECT_EQ(p.sent(), "");
+  EXPECT_EQ(std::tuple(p.st.meter_state, p.sent()), std::tuple(static_cast<MeterState>(9), ""));
 }
 
 TEST(Dispatch, AKeyWaitsForTheFirstLevelPollAndEndsTheProgramOnlyWhenItWentUnanswered) {
@@ -88,8 +85,7 @@ TEST(Dispatch, AKeyWaitsForTheFirstLevelPollAndEndsTheProgramOnlyWhenItWentUnans
     close_text_file(p.st.debug_file);
     EXPECT_TRUE(p.read_file("debug1.dat").ends_with(key == key::space ? "TX= LM\r\n**SPC\r\n" : "TX= LM\r\n**1\r\n"));
   }
-  // A key pressed during the greeting is carried out once the receiver has
-  // answered the first poll.
+  // A key pressed during the greeting is carried out once the first poll is answered.
   Panel p(0, {}, false);
   p.press('1');
   p.tick(2);
@@ -102,11 +98,9 @@ TEST(Dispatch, TheLogEchoesKeysAndXSendsATypedCommandShowingTheAnswerAsRead) {
   Panel p(1);
   p.type("p^{1.\n#");
   p.type("XVRQW");
-  EXPECT_EQ(p.st.bank_number_text, "VRQW");
   p.forget();
   p.type("\n");
-  EXPECT_EQ(p.sent(), "VRQW");
-  EXPECT_EQ(p.at(0, 0).text, "TX=VRQW RX=" + std::string(22, ' '));
+  EXPECT_EQ(p.sent() + "|" + p.at(0, 0).text, "VRQW|TX=VRQW RX=" + std::string(22, ' '));
   p.replies["VR"] = "VR0101\r\n";  // the answer comes while the pause plays
   p.type("XVR\n");
   EXPECT_EQ(
@@ -145,8 +139,7 @@ TEST(CommandKeys, KeysInEachSituation) {
   };
   // clang-format off
   const std::vector<Case> cases = {
-      // Keys reaching the middle of the table leave a just started receiver
-      // scan; Space, W and the early rows keep it; other scans are kept.
+      // Keys from the middle of the table leave a just started receiver scan; Space, W, early rows keep it.
       {started, "#", "exitscan", ""},
       {started, "C", "exitscan stmode", ""},
       {started, ">", "exitscan", "VA0145.00010"},
@@ -161,26 +154,19 @@ TEST(CommandKeys, KeysInEachSituation) {
       // Toggles, the function keys ("u" is F6) and help.
       {idle, "CCNN", "stmode cont svoice off svoice on", ""},
       {idle, "uH", "cw help", "MD5"},
-      // In a receiver bank entry letters A to J are banks; a digit is only
-      // spoken, any other key drops the entry.
+      // In a receiver bank entry A to J are banks, a digit is only spoken, other keys drop it.
       {idle, "GDJ5K", "radbank d j 5 inv", ""},
-      // Limits and step: nothing typed speaks the value; another command key
-      // drops an unfinished limit; the step is sent at Enter.
+      // Limits and step: nothing typed speaks the value; the step is sent at Enter.
       {idle, "S\n", "start 1 4 5", ""},
       {idle, "S14E150\n", "start 1 4 end 1 5 0 ok", ""},
       {idle, "I\nI5\n", "incr 1 2 point 5 incr 5 ok", "ST012.50|ST005000"},
-      // Tuning keys, refused while a search or receiver scan runs, and in a
-      // bank scan all but Up and Down.
+      // Tuning keys, refused in a search or receiver scan, and in a bank scan all but Up and Down.
       {idle, "{<_", "", "VA0145.01250|VA0145.01240|VA0145.01140"},
       {searching, "^", "inv", ""},
       {stopped, "_", "inv", ""},
       {bank_scan, "^_<>{}", "inv inv inv inv", "VA0145.50100|VA0145.50000"},
       // The first digit after a tuning key starts a new frequency.
       {idle, "145^146\n", "1 4 5 1 4 6 ok", "VA0145.00100|VA0146000000|ST012.50"},
-      {idle, "145_146\n", "1 4 5 1 4 6 ok", "VA0144.99900|VA0146000000|ST012.50"},
-      {idle, "145<146\n", "1 4 5 1 4 6 ok", "VA0144.99990|VA0146000000|ST012.50"},
-      {idle, "145>146\n", "1 4 5 1 4 6 ok", "VA0145.00010|VA0146000000|ST012.50"},
-      {idle, "145{146\n", "1 4 5 1 4 6 ok", "VA0145.01250|VA0146000000|ST012.50"},
       {idle, "145}146\n", "1 4 5 1 4 6 ok", "VA0144.98750|VA0146000000|ST012.50"},
       {bank_mode, "_147\n", "1 4 7 ok", "VA0146000000|VA0147000000|ST012.50"},
       // A refused R (the table replaced by a put) also ends the pending entry.
@@ -190,12 +176,10 @@ TEST(CommandKeys, KeysInEachSituation) {
       // Digits are ignored during a bank scan; Q with nothing pending tunes.
       {bank_scan, "1,", "", ""},
       {idle, "Q", "quit", "VA0145.00000|ST012.50"},
-      // Write: two digits, then a receiver bank letter clears that bank at
-      // once, but only for a bank that loads and has entries.
+      // Write: two digits, then a receiver bank letter clears it, only for a bank with entries.
       {idle, "W01C", "write fromb 0 1 torb c", "MQC%%"},
       {idle, "W012", "write fromb 0 1 torb 2 inv", ""},
       {idle, "W01Z", "write fromb 0 1 torb inv", ""},
-      {idle, "W01R", "write fromb 0 1 torb inv", ""},
       {idle, "W01\n", "write fromb 0 1 torb inv", ""},
       {idle, "W0,C", "write fromb 0 point torb inv", ""},
       {idle, "W02C", "write fromb 0 2 torb inv", ""},

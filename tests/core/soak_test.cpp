@@ -1,6 +1,5 @@
-// One hour of poll ticks and random keys through the whole core, in virtual
-// time, against a receiver that answers at random. Checks the state's
-// invariants after every tick; the sanitizer build checks memory and leaks.
+// An hour of ticks and random keys against a receiver answering at random:
+// the state's invariants hold after every tick (memory: the sanitizer build).
 
 #include <gtest/gtest.h>
 
@@ -29,8 +28,7 @@ TEST(Soak, AnHourOfTicksAndRandomKeysKeepsTheStateSound) {
     if (answers() % 50 == 0) return {{std::string(1 + answers() % 40, static_cast<char>(answers() % 256)), 0}};
     return {{"\r\n", 0}};
   });
-  // Every key the panel knows, and some it does not; Q is left out so the
-  // program keeps running, the close request likewise.
+  // Every key the panel knows but Q, and some it does not.
   const std::vector<int> keys = {'0', '1', '4', '5', '6', '9', 46,  190, 13,  13,  13,  32,  33,  34,  37,  38,  39,
                                  40,  112, 113, 114, 115, 116, 117, 118, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I',
                                  'J', 'K', 'L', 'M', 'N', 'O', 'P', 'R', 'S', 'T', 'W', 'X', 'Z', 16,  96,  255};

@@ -12,6 +12,7 @@
 
 #include "commands/keys.h"
 #include "core/config.h"
+#include "core/start/connection.h"
 #include "panel/poll/events.h"
 #include "support/fakes.h"
 
@@ -29,29 +30,23 @@ TEST(Configuration, FieldsComeFromFixedCharacterPositions) {
            // Any non-zero voice turns the voice on; only exactly 1 turns the log on.
            Case{"PRT=COM7\r\nBAUDR=19200\r\nMODEL=AR8600\r\nVOICE=2\r\nDEBUG=2\r\nextra\r\n", "COM7", "19200", 2, 2},
            Case{"xxxxCOM1\nxxxxxx9600\nxxxxx\n", "COM1", "9600", 0, 0},
-           Case{std::string("\0\xff\x01\x02\r\n\x80\x81", 8) + std::string(5000, '\x9b') + "\n\n\n\n", "", "", 0, 0},
        }) {
     Bench bench;
     bench.write_file("TALVARO.CFG", c.file);
     ASSERT_TRUE(read_configuration(*bench.cx));
-    EXPECT_EQ(bench.st.config_port_text, c.port.empty() ? bench.st.config_port_text.str() : c.port);
-    EXPECT_LE(bench.st.config_port_text.size(), Text::capacity);
-    EXPECT_EQ(bench.st.config_baud_text, c.baud.empty() ? bench.st.config_baud_text.str() : c.baud);
-    EXPECT_EQ(std::tuple(bench.st.voice_enabled, bench.st.debug_enabled), std::tuple(c.voice, c.debug));
+    EXPECT_EQ(std::tuple(bench.st.config_port_text.str(), bench.st.config_baud_text.str(), bench.st.voice_enabled,
+                         bench.st.debug_enabled),
+              std::tuple(c.port, c.baud, c.voice, c.debug));
   }
-  EXPECT_EQ(date_text({2026, 3, 4, 5, 6, 7}), "04-03-2026");
-  EXPECT_EQ(time_text({2026, 3, 4, 5, 6, 7}), "05:06:07");
 }
 
 TEST(Startup, WithoutARegularConfigurationItShowsTwoLinesSaysCfnfAndLeavesBank00Alone) {
   const std::string old_bank = "*** Talvaro V 4.1b ***  01-01-2026  10:00:00\r\nAM\r\n99.5\r\n1\r\n2\r\n5\r\n9999\r\n";
-  // Missing, a folder, and a pipe holding five good lines (its writer kept
-  // open, so an open that waited would read them rather than hang here).
-  for (const int kind : {0, 1, 2}) {
+  // Missing, and a pipe holding good lines (an open that waited would read them).
+  for (const int kind : {0, 2}) {
     Bench bench;
     bench.make_clips();
     if (kind == 0) bench.write_file("bank00.dat", old_bank);
-    if (kind == 1) std::filesystem::create_directory(bench.dir / "TALVARO.CFG");
     int writer = -1;
     if (kind == 2) {
       ASSERT_EQ(mkfifo("TALVARO.CFG", 0600), 0);
@@ -70,33 +65,36 @@ TEST(Startup, WithoutARegularConfigurationItShowsTwoLinesSaysCfnfAndLeavesBank00
   }
 }
 
-TEST(Startup, TheLogIsWrittenOnlyIntoARegularFileAndNeverThroughALink) {
-  for (const bool pipe : {false, true}) {
+// The voice off leaves only the pause; the log goes into no pipe, through no
+// link, and with the log off there is none.
+TEST(Startup, VoiceOffKeepsOnlyThePauseAndTheLogIsWrittenOnlyIntoARegularFile) {
+  for (const int kind : {0, 1, 2}) {  // a link, a pipe, the log off
     Bench bench;
     bench.make_clips();
-    bench.write_config(1, 9600, 0, 1);
+    bench.write_config(1, 9600, 0, kind == 2 ? 0 : 1);
     int reader = -1;
-    if (pipe) {
-      ASSERT_EQ(mkfifo("debug1.dat", 0600), 0);
-      reader = open("debug1.dat", O_RDONLY | O_NONBLOCK);  // so an open for writing would not wait
-    } else {
+    if (kind == 0) {
       bench.write_file("elsewhere.txt", "kept\r\n");
       std::filesystem::create_symlink("elsewhere.txt", bench.dir / "debug1.dat");
+    } else if (kind == 1) {
+      ASSERT_EQ(mkfifo("debug1.dat", 0600), 0);
+      reader = open("debug1.dat", O_RDONLY | O_NONBLOCK);  // so an open for writing would not wait
     }
     EXPECT_EQ(run_talvaro(bench.platform), 0);
-    if (pipe) {
+    const auto spoken = bench.audio.spoken(true);
+    EXPECT_EQ(std::count(spoken.begin(), spoken.end(), "shdel"), std::max<long>(1, std::ssize(spoken)));
+    if (kind == 1) {
       char byte = 0;
       EXPECT_LE(read(reader, &byte, 1), 0) << "nothing was written into the pipe";
       close(reader);
-    } else {
-      EXPECT_EQ(bench.read_file("elsewhere.txt"), "kept\r\n");
-      EXPECT_TRUE(std::filesystem::is_symlink(std::filesystem::symlink_status(bench.dir / "debug1.dat")));
     }
+    EXPECT_EQ(std::tuple(bench.read_file("elsewhere.txt"), bench.exists("debug1.dat")),
+              std::tuple(kind == 0 ? "kept\r\n" : "", kind != 2));
+    EXPECT_EQ(std::filesystem::is_symlink(std::filesystem::symlink_status(bench.dir / "debug1.dat")), kind == 0);
   }
 }
 
-// The whole program on the fakes: keys typed as events between timer ticks,
-// then the window's close request.
+// The whole program on the fakes: keys as events between ticks, then the close.
 TEST(Startup, ARunGreetsHandlesEachEventOnceAndWritesTheStateRecordAtClose) {
   Bench bench;
   bench.make_clips();
@@ -129,15 +127,103 @@ TEST(Startup, ARunGreetsHandlesEachEventOnceAndWritesTheStateRecordAtClose) {
             "*** Talvaro V 4.1b ***  06-12-2026  09:05:07\r\nFM\r\n146.0\r\n145\r\n146\r\n12.5\r\n9999\r\n");
 }
 
-TEST(Startup, VoiceOffSilencesSpeechButKeepsThePause) {
-  Bench bench;
-  bench.make_clips();
-  bench.write_config(1, 9600, 0, 0);
-  EXPECT_EQ(run_talvaro(bench.platform), 0);
-  const auto spoken = bench.audio.spoken(true);
-  EXPECT_FALSE(spoken.empty());
-  EXPECT_TRUE(std::all_of(spoken.begin(), spoken.end(), [](const auto& clip) { return clip == "shdel"; }));
-  EXPECT_FALSE(bench.exists("debug1.dat"));
+// The bench as start-up leaves it just before connection start.
+struct Starting : testing::Bench {
+  explicit Starting(const std::string& port_text = "COM1", const std::string& baud_text = "9600") {
+    prime_state();
+    make_clips();
+    st.config_port_text = port_text;
+    st.config_baud_text = baud_text;
+  }
+};
+
+TEST(ConnectionStart, FirstRunWithoutBank00TakesTheDefaults) {
+  Starting s;
+  // Leftovers of an earlier life of the state must not survive.
+  s.st.entry_mode = EntryMode::put;
+  s.st.search_state = SearchState::stopped;
+  s.st.pass_list_count = 9;
+  s.st.attenuator_on = 1;
+  s.st.bank_file_name = "bank07.dat";
+  s.write_file("bank07.dat", "bank07\r\nAM\r\n5\r\n \r\n9999\r\n");
+  // Temporary bank files left by a crash are removed, and only those.
+  for (const char* name : {"bank00.dat.tmp", "bank1234.dat.tmp", "bank5.dat.tmp", "note05.dat.tmp", "notes.dat.tmp"})
+    s.write_file(name, "half a bank\r\n");
+  connection_start(*s.cx);
+
+  EXPECT_EQ(s.sent(), "VA0145000000|MD1|ST012.50|AT0");
+  EXPECT_EQ(s.audio.spoken_text(true), "bnf 1 4 5 point 0 shdel fm shdel attoff");
+  EXPECT_FALSE(s.exists("bank00.dat")) << "a missing bank00.dat is not created";
+  EXPECT_FALSE(s.exists("bank00.dat.tmp") || s.exists("bank1234.dat.tmp"));
+  EXPECT_TRUE(s.exists("bank5.dat.tmp") && s.exists("note05.dat.tmp") && s.exists("notes.dat.tmp"));
+
+  const auto& d = s.display;
+  EXPECT_EQ(d.text_at(80, 250) + "|" + d.text_at(300, 250) + "|" + d.text_at(500, 250) + "|" + d.text_at(750, 250) +
+                "|" + d.text_at(300, 150),
+            "145          |12.5         |CONT|146        |145.0");
+  // The mode is drawn last, in the large font.
+  EXPECT_EQ(std::tuple(d.draws.back().text, d.draws.back().x, d.draws.back().font, d.draws.back().colour),
+            std::tuple("FM      ", 380, FontSpec{"Ariel", 50, 700}, colour_black));
+
+  // limit_entry_fresh is set again by the frequency display.
+  EXPECT_EQ(
+      std::tuple(s.st.entry_mode, s.st.connection_state, s.st.limit_entry_fresh, s.st.search_state,
+                 s.st.pass_list_count, s.st.status_text.str(), s.st.bank_file_name.str(), s.st.attenuator_on),
+      std::tuple(EntryMode::none, ConnectionState::unanswered, 1, SearchState::off, 1, "Connecting", "bank00.dat", 0));
+  const auto& line = *s.serial.line;
+  EXPECT_EQ(std::tuple(s.serial.opened_port, s.serial.opened_baud, line.data_bits, line.parity, line.stop_bits),
+            std::tuple(1, 9600, 8, 0, 2));
+}
+
+TEST(ConnectionStart, AStateRecordIsRestoredOnceAndOtherBank00sAreKept) {
+  struct Case {
+    std::string bank00, sent, spoken, after;
+  };
+  const std::string defaults = "VA0145000000|MD1|ST012.50|AT0";
+  // clang-format off
+  const std::vector<Case> cases = {
+      // A record comes back once; the file becomes an empty search bank.
+      {"*** Talvaro V 4.1b ***  06-12-2026  09:05:07\r\nAM\r\n99.5\r\n118\r\n137\r\n5\r\n9999\r\n",
+       "VA0099.50000|MD2|ST005000|AT0", "9 9 point 5 am attoff", "Srchbank\r\nAM\r\n9999\r\n"},
+      // Short records restore empty fields; "CW" without its blank is no mode.
+      {"*** Talvaro\r\nCW \r\n", "VA0000000000|MD5|ST000000|AT0", "point 0 cw attoff", "Srchbank\r\nCW \r\n9999\r\n"},
+      {"***\r\nCW\r\n7.05\r\n7\r\n8\r\n0.5\r\n9999\r\n", "VA0007.05000|ST000.50|AT0", "7 point 0 5 attoff",
+       "Srchbank\r\nCW\r\n9999\r\n"},
+      // A search bank, another bank, or a record with a control byte give the defaults and stay.
+      {"Srchbank\r\nAM\r\n9999\r\n", defaults, "1 4 5 point 0 fm attoff", ""},
+      {"** not quite\r\nUSB\r\n7.1\r\n1\r\n2\r\n3\r\n9999\r\n", defaults, "1 4 5 point 0 fm attoff", ""},
+      {"*** Talvaro\r\nAM\r\n99.5\r\n1\r\n2\r\n5\x13\x1e\r\n9999\r\n", defaults, "1 4 5 point 0 fm attoff", ""},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    Starting s;
+    s.write_file("bank00.dat", c.bank00);
+    connection_start(*s.cx);
+    EXPECT_EQ(s.sent(), c.sent) << c.bank00;
+    EXPECT_EQ(s.audio.spoken_text(), c.spoken) << c.bank00;
+    EXPECT_EQ(s.read_file("bank00.dat"), c.after.empty() ? c.bank00 : c.after);
+    EXPECT_FALSE(s.exists("bank00.dat.tmp"));
+  }
+  Starting s;
+  s.write_file("bank00.dat", cases[0].bank00);
+  connection_start(*s.cx);
+  EXPECT_EQ(s.display.text_at(80, 250) + "|" + s.display.text_at(750, 250) + "|" + s.display.text_at(380, 80),
+            "118          |137        |AM      ");
+}
+
+TEST(ConnectionStart, ThePortIsTheLastCharacterOfThePortText) {
+  Starting s("/dev/whatever7", "19200");
+  s.serial.available_port = 7;
+  connection_start(*s.cx);
+  EXPECT_EQ(std::tuple(s.serial.opened_port, s.serial.opened_baud, s.st.com_port), std::tuple(7, 19200, 7));
+  // An unusable port or baud opens nothing and still starts.
+  for (const auto& [port, baud] : std::vector<std::pair<std::string, std::string>>{
+           {"COMX", "9600"}, {"COM0", "9600"}, {"COM1", "99999999999999999999"}, {"COM1", "-5000000000"}}) {
+    Starting u(port, baud);
+    connection_start(*u.cx);
+    EXPECT_EQ(u.serial.opened_port, 0) << port << " " << baud;
+    EXPECT_EQ(u.audio.spoken_text(), "bnf 1 4 5 point 0 fm attoff");
+  }
 }
 
 }  // namespace

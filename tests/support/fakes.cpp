@@ -22,20 +22,16 @@ DrawCall FakeDisplay::at(int x, int y) const {
 }
 
 void FakeAudio::play(std::shared_ptr<const Sound> sound, bool wait) {
-  PlayCall call{"", sound ? sound->path : std::string(), wait};
-  std::string name = std::filesystem::path(call.path).filename().string();
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (name.size() > 4 && name.ends_with(".wav")) name.resize(name.size() - 4);
-  call.clip = name;
-  plays.push_back(call);
+  const std::string path = sound ? sound->path : std::string();
+  std::string name = std::filesystem::path(path).stem().string();
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  plays.push_back({name, path, wait});
 }
 
 std::vector<std::string> FakeAudio::spoken(bool with_pauses) const {
   std::vector<std::string> names;
-  for (const auto& call : plays) {
+  for (const auto& call : plays)
     if (with_pauses || call.clip != "shdel") names.push_back(call.clip);
-  }
   return names;
 }
 
@@ -100,23 +96,16 @@ void FakeEvents::wait_events(std::vector<Event>& events) {
   if (!script.empty()) script.pop_front();
 }
 
-namespace {
-std::filesystem::path make_temp_dir() {
-  static std::atomic<int> counter{0};
-  auto base = std::filesystem::temp_directory_path() /
-              ("talvaro-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-  std::filesystem::remove_all(base);
-  std::filesystem::create_directories(base);
-  return base;
-}
-}  // namespace
-
 Bench::Bench()
-    : dir(make_temp_dir()),
-      platform{display, audio, serial, clock, events, ""},
+    : platform{display, audio, serial, clock, events, ""},
       cx(std::make_unique<Context>(platform)),
       st(cx->st),
       previous_dir_(std::filesystem::current_path()) {
+  static std::atomic<int> counter{0};
+  dir = std::filesystem::temp_directory_path() /
+        ("talvaro-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
   std::filesystem::current_path(dir);
 }
 
@@ -184,18 +173,13 @@ void Bench::settle(int max_ticks) {
 std::vector<std::string> Bench::take_commands() {
   const std::string& written = serial.line->written;
   std::vector<std::string> commands;
-  std::string current;
+  std::string current;  // an unterminated tail stays for the next call
   for (std::size_t i = taken_; i < written.size(); ++i) {
     const char c = written[i];
-    if (c == '\r' || c == 30) {
-      if (c == '\r' || !current.empty()) commands.push_back(current);
-      if (c == 30) commands.push_back("<RS>");
-      current.clear();
-    } else {
-      current.push_back(c);
-    }
+    if (c == '\r' || (c == 30 && !current.empty())) commands.push_back(current);
+    if (c == 30) commands.push_back("<RS>");
+    current = c == '\r' || c == 30 ? "" : current + c;
   }
-  // An unterminated tail stays for the next call.
   taken_ = written.size() - current.size();
   return commands;
 }
@@ -245,7 +229,7 @@ void Panel::forget() {
   display.draws.clear();
 }
 
-std::string Panel::sent() {
+std::string Bench::sent() {
   std::string all;
   for (const auto& command : take_commands()) all += (all.empty() ? "" : "|") + command;
   return all;

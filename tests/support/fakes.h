@@ -1,7 +1,6 @@
 #pragma once
-// Recording fakes of the platform services; a bench that runs the core on them
-// in a fresh temporary working folder; and a panel connected to a scripted
-// receiver by the program's own connection start.
+// Recording fakes of the platform services, a bench running the core on them,
+// and a panel connected to a scripted receiver.
 
 #include <deque>
 #include <filesystem>
@@ -62,10 +61,8 @@ class FakeAudio final : public Audio {
   int stops = 0;
 };
 
-// The far end of the serial line. The test sees every byte written and may
-// queue bytes to read; with a script it is a receiver that answers each
-// command line (without its CR), every answer arriving some port polls after
-// the previous one (the receiver's time, since the fake clips take none).
+// The far end of the serial line: every byte written, bytes queued to read, and
+// a script that answers each command line some port polls after the last.
 class FakeSerialDevice final : public SerialDevice {
  public:
   struct Answer {
@@ -74,7 +71,7 @@ class FakeSerialDevice final : public SerialDevice {
   };
   using Script = std::function<std::vector<Answer>(const std::string& command)>;
   struct Line {
-    std::string written, incoming, partial;  // all written, readable now, an unended line
+    std::string written, incoming, partial;
     Script script;
     std::deque<std::pair<std::string, long>> pending;  // bytes, poll count at arrival
     long clock = 0, last_arrival = 0;
@@ -120,8 +117,7 @@ class FakeEvents final : public EventSource {
   bool timer_stopped = false;
 };
 
-// Runs the core on the fakes inside a fresh temporary folder, which becomes
-// the working folder for the bench's lifetime.
+// Runs the core on the fakes in a fresh temporary working folder.
 class Bench {
  public:
   Bench();
@@ -134,17 +130,14 @@ class Bench {
   bool exists(const std::string& name) const { return std::filesystem::exists(dir / name); }
   // Writes TALVARO.CFG: port digit, baud, voice, debug.
   void write_config(int port = 1, int baud = 9600, int voice = 1, int debug = 1) const;
-  // Creates wave/ with a tiny playable clip for every clip of the inventory.
   void make_clips() const;
-  // The start-up values of the state before connection start, without a window.
   void prime_state();
-  // Key press (down then up) through the event handler, and timer ticks.
   void press(int key_code);
   void tick(int count = 1);
-  // Ticks until the key queue is empty and the poll cycle is idle again.
   void settle(int max_ticks = 400);
   // Lines the panel wrote since the last call, split at CR (byte 30 as "<RS>").
   std::vector<std::string> take_commands();
+  std::string sent();  // the same, joined with "|"
   void reply(const std::string& bytes) { serial.line->incoming += bytes; }
 
   std::filesystem::path dir;
@@ -162,28 +155,23 @@ class Bench {
   std::size_t taken_ = 0;
 };
 
-// The bytes of a bank file: name, mode, step, a blank line, the entries
-// (frequency, label) and the end marker.
+// The bytes of a bank file with these entries (frequency, label).
 std::string bank_file(const std::string& name, const std::string& mode, const std::string& step,
                       const std::vector<std::pair<std::string, std::string>>& entries);
 
-// The panel as the program leaves it once connected: files written first (say
-// bank00.dat), the real connection start on port 1 against a receiver that
-// answers "LM" with `level` and any command in `replies` with its bytes, then
-// poll ticks until the receiver has answered. What was said, sent and drawn
-// up to then is forgotten. Unless `connect`, it stops after connection start.
+// The panel once connected by the real connection start to a receiver that
+// answers "LM" with `level` and the commands in `replies`; what happened up to
+// then is forgotten. Unless `connect`, it stops after connection start.
 class Panel : public Bench {
  public:
   explicit Panel(int debug = 0, const std::map<std::string, std::string>& files = {}, bool connect = true);
-  // Each key pressed and dispatched. In text: "\n" Enter, "." full stop, ","
-  // Delete, "~" Space, "#" Shift, "^" "_" "<" ">" the arrows, "{" "}" Page
-  // Up/Down, "p" to "v" F1 to F7.
+  // Each key pressed and dispatched. In text: "\n" Enter, "," Delete, "~"
+  // Space, "#" Shift, "^_<>" arrows, "{}" Page Up/Down, "p" to "v" F1 to F7.
   void keys(std::initializer_list<int> codes);
   void type(const std::string& text);
   // One level poll from idle answered with this reply ("" for none).
   void poll(const std::string& reply) { level = reply, tick(3); }
   void forget();
-  std::string sent();  // commands since the last call, joined with "|"
   std::string spoken() const { return audio.spoken_text(); }
   DrawCall at(int x, int y) const { return display.at(x, y); }
   void script(FakeSerialDevice::Script s) { serial.line->script = std::move(s); }
