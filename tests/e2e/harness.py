@@ -1,10 +1,6 @@
-"""Harness of the end-to-end tests and the benchmark (standard library only):
-a `Panel` is one run of the real program (build/talvaro-e2e, which records
-its clips in clips.log) in a fresh folder, in its own Xvfb, keys typed by
-xdotool, the receiver simulator on a pseudo-terminal linked as COM1. All is
-observed from outside (the wire, clips, debug log, files, pixels, exit code),
-and all waiting polls for a condition with a time limit: no fixed sleeps.
-"""
+"""Harness of the end-to-end tests and the benchmark: a `Panel` is one run of
+build/talvaro-e2e in a fresh folder and its own Xvfb, keys typed by xdotool,
+the simulator linked as COM1; every wait polls a condition with a deadline."""
 
 import argparse
 import ctypes
@@ -39,6 +35,23 @@ def missing_tools():
     return [tool for tool in ("Xvfb", "xdotool") if shutil.which(tool) is None]
 
 
+def xdotool(display, *arguments, check=False):
+    result = subprocess.run(["xdotool", *arguments], env=dict(os.environ, DISPLAY=display), capture_output=True,
+                            text=True, timeout=30)
+    if result.returncode != 0 and check:
+        raise AssertionError("xdotool %s failed: %s" % (" ".join(arguments), result.stderr))
+    return result.stdout if result.returncode == 0 else None
+
+
+def screenshot(display, window):
+    """The window as an Image (a binary PPM of 8 bits a sample from import)."""
+    data = subprocess.run(["import", "-window", window, "-depth", "8", "ppm:-"], env=dict(os.environ, DISPLAY=display),
+                          capture_output=True, timeout=30, check=True).stdout
+    header = re.match(rb"P6\s+(?:#[^\n]*\n\s*)*(\d+)\s+(\d+)\s+255\s", data)
+    width, height = int(header.group(1)), int(header.group(2))
+    return Image(width, height, data[header.end() : header.end() + 3 * width * height])
+
+
 def wav_seconds(build, clip):
     with wave.open(os.path.join(build, "wave", clip + ".wav"), "rb") as recording:
         return recording.getnframes() / recording.getframerate()
@@ -65,11 +78,6 @@ class Clip:
     name: str  # file name without folder and ".wav", lower case
 
 
-def command_record(line):
-    seconds, _, text = line.partition(" ")
-    return Command(float(seconds), text)
-
-
 def clip_record(line):
     parts = line.split(" ", 2)
     if len(parts) != 3:
@@ -79,7 +87,7 @@ def clip_record(line):
 
 
 class Log:
-    """Whole lines another process appends, read incrementally, each made a record by parse (None: left out)."""
+    """Whole lines another process appends, read incrementally; parse makes each a record (None: left out)."""
 
     def __init__(self, path, parse=str):
         self.path, self.parse = path, parse
@@ -102,9 +110,7 @@ class Log:
 
 
 @dataclasses.dataclass(frozen=True)
-class Mark:
-    """A point in the run: later queries can look only at what came after."""
-
+class Mark:  # a point in the run: later queries can look only at what came after
     commands: int
     clips: int
     debug: int = 0
@@ -133,15 +139,6 @@ def is_red(rgb):
     return rgb[0] >= 200 and rgb[1] <= 80 and rgb[2] <= 80
 
 
-def parse_ppm(data):
-    """A binary PPM of 8 bits a sample (as import -depth 8 writes it)."""
-    header = re.match(rb"P6\s+(?:#[^\n]*\n\s*)*(\d+)\s+(\d+)\s+255\s", data)
-    if header is None:
-        raise ValueError("not a binary PPM of 8 bits a sample")
-    width, height = int(header.group(1)), int(header.group(2))
-    return Image(width, height, data[header.end() : header.end() + 3 * width * height])
-
-
 def read_text(path):
     try:
         with open(path, "rb") as file:
@@ -157,8 +154,7 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
-def _die_with_parent():
-    """SIGTERM when the test process dies; SIGHUP as from a terminal."""
+def _die_with_parent():  # SIGTERM when the test process dies; SIGHUP as from a terminal
     signal.signal(signal.SIGHUP, signal.SIG_DFL)
     try:
         ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
@@ -170,8 +166,7 @@ def start_child(arguments, **options):
     return subprocess.Popen(arguments, preexec_fn=_die_with_parent, **options)
 
 
-def stop_process(process, grace=5.0):
-    """Ends a process this harness started: SIGTERM, then SIGKILL."""
+def stop_process(process, grace=5.0):  # SIGTERM, then SIGKILL
     if process is not None and process.poll() is None:
         process.terminate()
         try:
@@ -182,8 +177,7 @@ def stop_process(process, grace=5.0):
 
 
 class Xvfb:
-    """A virtual X server of its own: it picks a free display and reports it
-    through -displayfd once ready."""
+    """An X server of its own, which picks a free display and reports it through -displayfd once ready."""
 
     def __init__(self, folder):
         self.process = self.display = None
@@ -232,19 +226,17 @@ class Panel:
         self.xvfb = self.sim_process = self.process = None
         self.runs = 0
         self._outputs = []
-        self.sim = Log(self.path("sim.log"), command_record)
+        self.sim = Log(self.path("sim.log"), lambda line: Command(float(line.partition(" ")[0]), line.partition(" ")[2]))
         self._start_logs()
 
     def path(self, name):
         return os.path.join(self.folder, name)
 
     def check_build(self):
-        if not os.access(self.program, os.X_OK):
-            return "no program at %s (build the talvaro-e2e target)" % self.program
-        if not os.access(self.simulator, os.X_OK):
-            return "no receiver simulator at %s (build the ar8600-sim target)" % self.simulator
-        if not os.path.isfile(os.path.join(self.build, "wave", "shdel.wav")):
-            return "no voice clips in %s/wave (configure with TALVARO_BUILD_CLIPS=ON and build)" % self.build
+        for path, missing in ((self.program, "build talvaro-e2e"), (self.simulator, "build ar8600-sim"),
+                              (os.path.join(self.build, "wave", "shdel.wav"), "configure with TALVARO_BUILD_CLIPS=ON")):
+            if not os.path.isfile(path):
+                return "no %s (%s)" % (path, missing)
         return None
 
     def prepare(self):
@@ -276,8 +268,7 @@ class Panel:
         self.debug = Log(self.path("debug1.dat"))
 
     def start_panel(self, find_window=True):
-        """Starts (or starts again) the panel; the last run's logs are moved
-        aside first, so nothing of it passes for the new run's."""
+        """Starts (or starts again) the panel, the last run's logs moved aside first."""
         self.runs += 1
         for log in (self.clip_log, self.debug):
             if os.path.exists(log.path):
@@ -308,10 +299,10 @@ class Panel:
         return None
 
     def current_window(self):
-        window = self.find_window()
-        if window is None:
-            raise AssertionError("the panel window is gone\n%s" % self.describe())
-        return window
+        return self.find_window() or self.fail("the panel window is gone")
+
+    def fail(self, what):
+        raise AssertionError("%s\n%s" % (what, self.describe()))
 
     def close(self, grace=5.0):
         stop_process(self.process, grace)
@@ -362,17 +353,10 @@ class Panel:
         return self.process is not None and self.process.poll() is None
 
     def screenshot(self):
-        data = subprocess.run(["import", "-window", self.current_window(), "-depth", "8", "ppm:-"],
-                              env=dict(os.environ, DISPLAY=self.xvfb.display), capture_output=True, timeout=30,
-                              check=True).stdout
-        return parse_ppm(data)
+        return screenshot(self.xvfb.display, self.current_window())
 
     def xdotool(self, *arguments, check=False):
-        result = subprocess.run(["xdotool", *arguments], env=dict(os.environ, DISPLAY=self.xvfb.display),
-                                capture_output=True, text=True, timeout=30)
-        if result.returncode != 0 and check:
-            raise AssertionError("xdotool %s failed: %s" % (" ".join(arguments), result.stderr))
-        return result.stdout if result.returncode == 0 else None
+        return xdotool(self.xvfb.display, *arguments, check=check)
 
     def focus(self):
         for attempt in range(3):
@@ -381,11 +365,10 @@ class Panel:
                 return window
 
     def keys(self, sequence):
-        """Types space-separated key names ("1", ".", "Enter", "F2"...), 200 ms
-        apart; the panel takes at most ten keys ahead, so send few at a time."""
+        """Types key names ("1 . Enter F2"), 200 ms apart; the panel takes at most ten keys ahead."""
         names = [KEY_NAMES.get(name, name.lower() if len(name) == 1 else name) for name in sequence.split()]
         if not self.running():
-            raise AssertionError("keys %r: the panel is not running\n%s" % (sequence, self.describe()))
+            self.fail("keys %r: the panel is not running" % sequence)
         self.xdotool("key", "--window", self.focus(), "--delay", "200", *names, check=True)
 
     def press(self, sequence, clip=None, command=None, timeout=DEFAULT_TIMEOUT):
@@ -398,13 +381,12 @@ class Panel:
         return mark
 
     def key_during_clip(self, name, key, since=None, timeout=DEFAULT_TIMEOUT):
-        """Presses the key as soon as the clip starts; the clip's record and the
-        time the press was sent (ms on the panel's clock)."""
+        """Presses the key as soon as the clip starts; the clip's record and when the press was sent (ms)."""
         window = self.focus()
         deadline = time.monotonic() + timeout
         while not any(clip.name == name for clip in self.clip_records(since)):
             if time.monotonic() > deadline or not self.running():
-                raise AssertionError("clip %r did not start\n%s" % (name, self.describe()))
+                self.fail("clip %r did not start" % name)
             time.sleep(0.002)
         self.xdotool("key", "--window", window, KEY_NAMES.get(key, key), check=True)
         return next(clip for clip in self.clip_records(since) if clip.name == name), time.monotonic() * 1000
@@ -423,8 +405,7 @@ class Panel:
                       what="the simulator to take %r" % line, timeout=timeout, check_panel=False)
 
     def query_receiver(self, command, lines, timeout=10):
-        """Once the panel has let the port go: the first `lines` reply lines
-        that are not empty to the command sent over the line."""
+        """Once the panel has let the port go: the first `lines` non-empty reply lines to the command."""
         assert not self.running(), "the panel still holds the port"
         descriptor = os.open(self.path("COM1"), os.O_RDWR | os.O_NOCTTY)
         try:
@@ -443,23 +424,21 @@ class Panel:
         try:
             return self.process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
-            raise AssertionError("the panel did not end within %d s\n%s" % (timeout, self.describe())) from None
+            self.fail("the panel did not end within %d s" % timeout)
 
     def quit(self, timeout=DEFAULT_TIMEOUT):
         self.keys("Q")
         return self.wait_exit(timeout)
 
     def wait_for(self, condition, what, timeout=DEFAULT_TIMEOUT, check_panel=True):
-        """Polls condition until true and returns its value; fails when the time
-        is up or (with check_panel) the panel has ended."""
+        """Polls condition until true and returns its value; fails when the time is up or (check_panel) the panel ended."""
         deadline = time.monotonic() + timeout
         while not (value := condition()):
             ended = check_panel and self.process is not None and self.process.poll() is not None
             if ended or time.monotonic() > deadline:
                 if value := condition():
                     break
-                why = "the panel ended" if ended else "timed out"
-                raise AssertionError("%s waiting for %s\n%s" % (why, what, self.describe()))
+                self.fail("%s waiting for %s" % ("the panel ended" if ended else "timed out", what))
             time.sleep(POLL_SECONDS)
         return value
 
@@ -482,8 +461,7 @@ class Panel:
         self.wait_clip("connected", timeout=timeout)
         self.wait_polls(1, since=self.mark())
 
-    def describe(self):
-        """What the run has done so far, for failure messages."""
+    def describe(self):  # what the run has done so far, for failure messages
         outputs = ["%s: %s" % (name, (read_text(self.path(name)) or "")[-400:]) for name in ("panel.out", "sim.out")]
         return "\n  ".join(["  folder: " + self.folder, "running: %s" % self.running(),
                              "wire: " + " ".join(self.sim_commands(skip=("LM",))[-25:]),
@@ -492,15 +470,18 @@ class Panel:
 
 
 class PanelTestCase(unittest.TestCase):
-    def panel(self, connect=True, **options):
-        """A panel for this test, stopped at its end; with connect, once it
-        has heard the receiver."""
-        folder = os.path.join(SETTINGS["work_dir"], self._testMethodName) if SETTINGS["work_dir"] else None
-        panel = Panel(SETTINGS["build"], keep=SETTINGS["keep"], folder=folder, **options)
+    PANEL, CONNECT_SECONDS = None, 60
+
+    def panel(self, connect=True, kind=None, **options):
+        """A panel for this test (kind: a Panel class), stopped at its end; with connect, once it has heard the receiver."""
+        kind = kind or self.PANEL or Panel
+        name = self._testMethodName + ("" if kind is Panel else "-" + kind.__name__.lower())
+        folder = os.path.join(SETTINGS["work_dir"], name) if SETTINGS["work_dir"] else None
+        panel = kind(SETTINGS["build"], keep=SETTINGS["keep"], folder=folder, **options)
         self.addCleanup(panel.close)
         panel.start()
         if connect:
-            panel.wait_connected()
+            panel.wait_connected(timeout=self.CONNECT_SECONDS)
         return panel
 
     def assert_state_record(self, panel, mode, frequency, low, high, step):
@@ -511,8 +492,7 @@ class PanelTestCase(unittest.TestCase):
 
 
 def run_scenarios(module):
-    """Runs a module's scenarios from the command line: 0 passed, 1 failed,
-    77 skipped (Xvfb or xdotool missing)."""
+    """Runs a module's scenarios from the command line: 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool)."""
     parser = argparse.ArgumentParser(description=module.__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default="build", help="the build folder (talvaro-e2e, ar8600-sim, wave/)")
     parser.add_argument("--keep", action="store_true", help="keep the temporary working folders")

@@ -1,7 +1,6 @@
-"""Tests of the Windows build under wine, in Xvfb, in a wine prefix of the
-Windows build folder made on first use: the core tests, the Win32 display and
-events (win32_probe.exe), and talvaro-e2e.exe against the simulator (its
-terminal mapped to COM1), beside the Linux build for the same keys.
+"""Tests of the Windows build under wine (a prefix in the Windows build folder):
+the core tests, the Win32 display and events (win32_probe.exe), and
+talvaro-e2e.exe against the simulator, beside the Linux build for the same keys.
 
     wine_tests.py --windows-build build-windows --build build [--keep] [Test.test_name]
 """
@@ -32,8 +31,7 @@ def wine_environment():
     return {"WINEPREFIX": prefix, "WINEDLLOVERRIDES": "mscoree,mshtml=", "WINEDEBUG": "-all"}
 
 
-def wine_tool(*arguments, check=False):
-    """Runs a wine tool in the tests' prefix, making the prefix on first use."""
+def wine_tool(*arguments, check=False):  # in the tests' prefix, made on first use
     environment = dict(os.environ, **wine_environment())
     if not os.path.isfile(os.path.join(environment["WINEPREFIX"], "system.reg")):
         subprocess.run(["wineboot", "-i"], env=environment, capture_output=True, timeout=300, check=True)
@@ -41,8 +39,7 @@ def wine_tool(*arguments, check=False):
     return subprocess.run(list(arguments), env=environment, capture_output=True, timeout=120, check=check)
 
 
-def end_wine():
-    """Ends the prefix's wine server and with it every program it runs."""
+def end_wine():  # the prefix's wine server and every program it runs
     wine_tool("wineserver", "-k")
 
 
@@ -51,13 +48,10 @@ def windows_program(*parts):
 
 
 class WinePanel(harness.Panel):
-    """A run of talvaro-e2e.exe under wine: the Linux harness's run, with the
-    simulator's terminal as COM1 of the prefix and the clips of the Linux
-    build in the working folder."""
+    """talvaro-e2e.exe under wine, the simulator's terminal as COM1 of the prefix, the Linux build's clips."""
 
-    def __init__(self, **options):
-        options.setdefault("keep", harness.SETTINGS["keep"])
-        super().__init__(harness.SETTINGS["build"], **options)
+    def __init__(self, build=None, **options):
+        super().__init__(build or harness.SETTINGS["build"], **options)
         self.exe = windows_program("talvaro-e2e.exe")
         self.program = self.path("talvaro-under-wine")
         with open(self.program, "w") as script:
@@ -79,9 +73,7 @@ class WinePanel(harness.Panel):
         # The port mapping is read when the server starts.
         end_wine()
 
-    def line_settings(self):
-        """Speed, parity, character size and stop bits of the terminal, as
-        stty words."""
+    def line_settings(self):  # speed, parity, character size and stop bits, as stty words
         said = subprocess.run(["stty", "-F", self.terminal, "-a"], capture_output=True, text=True, check=True).stdout
         return [word for word in said.replace(";", " ").split() if word.lstrip("-") in LINE_WORDS]
 
@@ -94,22 +86,12 @@ class WinePanel(harness.Panel):
         end_wine()
 
 
-class WindowsTestCase(unittest.TestCase):
-    def start(self, panel, connect=True):
-        self.addCleanup(panel.close)
-        panel.start()
-        if connect:
-            panel.wait_connected(timeout=90)
-        return panel
-
-
-class Panel(WindowsTestCase):
+class Panel(harness.PanelTestCase):
+    PANEL, CONNECT_SECONDS = WinePanel, 90
     KEYS = [("1 4 6 . 5 Enter", "ST012.50"), ("F2", "MD2"), ("F1", "MD1")]
 
     def run_keys(self, panel):
-        """The key script, then Q: what went over the wire (level polls left
-        out), the debug log without its first line and the level exchanges,
-        and bank00.dat."""
+        """The keys, then Q: the wire and the debug log without level polls, and bank00.dat."""
         for keys, command in self.KEYS:
             panel.press(keys, command=command)
         self.assertEqual(panel.quit(), 0)
@@ -120,7 +102,7 @@ class Panel(WindowsTestCase):
         """First start, a typed frequency, F2, F1 and Q under wine: the same
         wire bytes, debug log and bank00.dat (CR LF) as the Linux build; the
         next start restores the state."""
-        p = self.start(WinePanel())
+        p = self.panel()
         wire = p.sim_commands()
         self.assertEqual(wire[:5], ["VA0145000000", "MD1", "ST012.50", "AT0", "LM"])
         self.assertEqual(p.clips()[:4], ["talvaro", "4", "point", "1"])
@@ -132,11 +114,7 @@ class Panel(WindowsTestCase):
         gaps = [b.seconds - a.seconds for a, b in pairs if (a.text, b.text) == ("VA0146.50000", "ST012.50")]
         self.assertGreaterEqual(max(gaps), 0.145)
 
-        linux = harness.Panel(harness.SETTINGS["build"], keep=harness.SETTINGS["keep"])
-        self.addCleanup(linux.close)
-        linux.start()
-        linux.wait_connected()
-        on_linux = self.run_keys(linux)
+        on_linux = self.run_keys(self.panel(kind=harness.Panel))
 
         self.assertEqual(on_windows[0], on_linux[0], "wire")
         self.assertEqual(on_windows[1], on_linux[1], "debug log")
@@ -155,9 +133,7 @@ class Panel(WindowsTestCase):
         19200 baud) and as it gives it back at the end; level polls answered;
         then, in a second run, a hang-up: keys still answered, no spinning, Q
         still ends the program."""
-        p = WinePanel(config=harness.config_text(baud="19200"))
-
-        self.start(p)
+        p = self.panel(config=harness.config_text(baud="19200"))
         self.assertEqual(p.line_settings(), ["19200", "-parenb", "-parodd", "cs8", "cstopb"])
         p.wait_debug("RX= LM%000", count=2)
         self.assertEqual(p.quit(), 0)
@@ -179,7 +155,7 @@ class Panel(WindowsTestCase):
     def test_session_end(self):
         """Windows ending the session (wineboot --end-session) ends the panel
         in its usual order: EX last on the wire, the state record written."""
-        p = self.start(WinePanel())
+        p = self.panel()
         p.press("F2", command="MD2")
         wine_tool("wine", "wineboot", "--end-session")
         self.assertEqual(p.wait_exit(), 0)
@@ -189,7 +165,7 @@ class Panel(WindowsTestCase):
     def test_port_that_does_not_exist(self):
         """COM9, which the prefix does not have: nothing goes out, the first
         key ends the program with "rnc", and the state record is written."""
-        p = self.start(WinePanel(config=harness.config_text(port="COM9")), connect=False)
+        p = self.panel(config=harness.config_text(port="COM9"), connect=False)
         p.wait_clip("attoff")
         m = p.mark()
         p.keys("F")
@@ -222,7 +198,7 @@ class Core(unittest.TestCase):
         self.assertIn("[  PASSED  ]", output)
 
 
-class Layer(WindowsTestCase):
+class Layer(unittest.TestCase):
     """win32_probe.exe: the window, its text, real key presses, timer ticks
     that merge while the thread is busy, and the close request."""
 
@@ -245,9 +221,7 @@ class Layer(WindowsTestCase):
                 stderr=subprocess.DEVNULL, env=dict(os.environ, DISPLAY=xvfb.display, **wine_environment()))
         self.addCleanup(harness.stop_process, probe)
 
-        def wait_line(line):
-            """Waits for a line of the probe holding the words; returns how
-            many lines it has written."""
+        def wait_line(line):  # waits for a line of the probe holding the words; how many it has written
             deadline = time.monotonic() + 60
             while not any(line in said for said in output.read()):
                 self.assertLess(time.monotonic(), deadline, "probe said %r, not %r" % (output.read(), line))
@@ -256,13 +230,7 @@ class Layer(WindowsTestCase):
             return len(output.read())
 
         def xdotool(*arguments):
-            return subprocess.run(["xdotool", *arguments], env=dict(os.environ, DISPLAY=xvfb.display),
-                                  capture_output=True, text=True, check=True).stdout
-
-        def screenshot():
-            return harness.parse_ppm(subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
-                                                    env=dict(os.environ, DISPLAY=xvfb.display),
-                                                    capture_output=True, check=True).stdout)
+            return harness.xdotool(xvfb.display, *arguments, check=True)
 
         wait_line("ready")
         window = xdotool("search", "--onlyvisible", "--name", "Talvaro layer probe").split()[-1]
@@ -270,7 +238,7 @@ class Layer(WindowsTestCase):
         self.assertIn("Position: 250,100", geometry)
         self.assertIn("Geometry: 950x500", geometry)
         # "88" in red at (100, 100) of the client area, on white.
-        image = screenshot()
+        image = harness.screenshot(xvfb.display, "root")
         self.assertGreater(len(image.points(350, 200, 500, 280, harness.is_red)), 100)
         self.assertGreater(len(image.points(350, 200, 500, 280, lambda rgb: rgb == (255, 255, 255))), 100)
 
@@ -285,7 +253,7 @@ class Layer(WindowsTestCase):
         # then one tick for all the periods that passed; "77" shows at once.
         xdotool("key", "t")
         busy = wait_line("busy")
-        self.assertGreater(len(screenshot().points(650, 200, 800, 280, harness.is_blue)), 100)
+        self.assertGreater(len(harness.screenshot(xvfb.display, "root").points(650, 200, 800, 280, harness.is_blue)), 100)
         xdotool("key", "k")
         open(os.path.join(folder, "go"), "w").close()
         wait_line("down 75 up tick")
