@@ -13,9 +13,7 @@ import signal
 import subprocess
 import sys
 import tempfile
-import termios
 import time
-import tty
 import unittest
 import wave
 
@@ -114,6 +112,9 @@ class Mark:  # a point in the run: later queries can look only at what came afte
     commands: int
     clips: int
     debug: int = 0
+
+
+START = Mark(0, 0, 0)
 
 
 @dataclasses.dataclass(frozen=True)
@@ -325,23 +326,20 @@ class Panel:
         text = self.read_file(name)
         return re.split(r"\r\n|\n|\r", text[:-2] if text.endswith("\r\n") else text.rstrip("\r\n")) if text else []
 
-    def sim_command_records(self, since=None):
-        commands = [command for command in self.sim.read() if not command.text.startswith("# ")]
-        return commands[since.commands :] if since is not None else commands
+    def sim_command_records(self, since=START):
+        return [command for command in self.sim.read() if not command.text.startswith("# ")][since.commands :]
 
-    def sim_commands(self, since=None, skip=()):
+    def sim_commands(self, since=START, skip=()):
         return [command.text for command in self.sim_command_records(since) if command.text not in skip]
 
-    def clip_records(self, since=None):
-        clips = self.clip_log.read()
-        return clips[since.clips :] if since is not None else list(clips)
+    def clip_records(self, since=START):
+        return self.clip_log.read()[since.clips :]
 
-    def clips(self, since=None, pauses=False):
+    def clips(self, since=START, pauses=False):
         return [clip.name for clip in self.clip_records(since) if pauses or clip.name != "shdel"]
 
-    def debug_log(self, since=None):
-        lines = self.debug.read()
-        return lines[since.debug :] if since is not None else list(lines)
+    def debug_log(self, since=START):
+        return self.debug.read()[since.debug :]
 
     def mark(self):
         return Mark(len(self.sim_commands()), len(self.clip_records()), len(self.debug_log()))
@@ -380,7 +378,7 @@ class Panel:
             self.wait_command(command, since=mark, timeout=timeout)
         return mark
 
-    def key_during_clip(self, name, key, since=None, timeout=DEFAULT_TIMEOUT):
+    def key_during_clip(self, name, key, since=START, timeout=DEFAULT_TIMEOUT):
         """Presses the key as soon as the clip starts; the clip's record and when the press was sent (ms)."""
         window = self.focus()
         deadline = time.monotonic() + timeout
@@ -403,22 +401,6 @@ class Panel:
         self.send_control(line)
         self.wait_for(lambda: any(entry.text.startswith("# " + line) for entry in self.sim.read()[before:]),
                       what="the simulator to take %r" % line, timeout=timeout, check_panel=False)
-
-    def query_receiver(self, command, lines, timeout=10):
-        """Once the panel has let the port go: the first `lines` non-empty reply lines to the command."""
-        assert not self.running(), "the panel still holds the port"
-        descriptor = os.open(self.path("COM1"), os.O_RDWR | os.O_NOCTTY)
-        try:
-            tty.setraw(descriptor, termios.TCSANOW)
-            os.write(descriptor, command.encode() + b"\r")
-            received, deadline = b"", time.monotonic() + timeout
-            while len([line for line in received.split(b"\r\n")[:-1] if line]) < lines:
-                if not select.select([descriptor], [], [], max(deadline - time.monotonic(), 0))[0]:
-                    raise AssertionError("no reply to %s from the simulator: %r" % (command, received))
-                received += os.read(descriptor, 4096)
-            return [line for line in received.decode("latin-1").split("\r\n")[:-1] if line][:lines]
-        finally:
-            os.close(descriptor)
 
     def wait_exit(self, timeout=DEFAULT_TIMEOUT):
         try:
@@ -445,16 +427,16 @@ class Panel:
     def _wait_count(self, items, item, count, what, timeout):
         self.wait_for(lambda: items().count(item) >= count, "%s %r (%d times)" % (what, item, count), timeout)
 
-    def wait_clip(self, name, since=None, count=1, timeout=DEFAULT_TIMEOUT):
+    def wait_clip(self, name, since=START, count=1, timeout=DEFAULT_TIMEOUT):
         self._wait_count(lambda: self.clips(since, pauses=True), name, count, "clip", timeout)
 
-    def wait_command(self, text, since=None, count=1, timeout=DEFAULT_TIMEOUT):
+    def wait_command(self, text, since=START, count=1, timeout=DEFAULT_TIMEOUT):
         self._wait_count(lambda: self.sim_commands(since), text, count, "command on the wire", timeout)
 
-    def wait_polls(self, count, since=None, timeout=DEFAULT_TIMEOUT):
+    def wait_polls(self, count, since=START, timeout=DEFAULT_TIMEOUT):
         self.wait_command("LM", since, count, timeout)
 
-    def wait_debug(self, line, since=None, count=1, timeout=DEFAULT_TIMEOUT):
+    def wait_debug(self, line, since=START, count=1, timeout=DEFAULT_TIMEOUT):
         self._wait_count(lambda: self.debug_log(since), line, count, "debug log line", timeout)
 
     def wait_connected(self, timeout=60):
