@@ -193,10 +193,9 @@ class Xvfb:
         os.close(write_end)
         reported, deadline = b"", time.monotonic() + timeout
         while not reported.endswith(b"\n") and select.select([read_end], [], [], max(deadline - time.monotonic(), 0))[0]:
-            chunk = os.read(read_end, 16)
-            reported += chunk
-            if not chunk:
+            if not (chunk := os.read(read_end, 16)):
                 break
+            reported += chunk
         os.close(read_end)
         if not reported.strip().isdigit():
             raise RuntimeError("no X server could be started (see xvfb.log)")
@@ -246,8 +245,7 @@ class Panel:
             self.write_file(name, text)
         self.xvfb = Xvfb(self.folder)
         self.xvfb.start()
-        arguments = [self.simulator, "--link", self.path("COM1"), "--log", self.sim.path]
-        arguments += ["--control", self.path("sim.control")]
+        arguments = [self.simulator, "--link", self.path("COM1"), "--log", self.sim.path, "--control", self.path("sim.control")]
         if self.scenario is not None:
             self.write_file("sim.scenario", self.scenario)
             arguments += ["--scenario", self.path("sim.scenario")]

@@ -1,25 +1,9 @@
-// The receiver simulator: its model on a fake clock, one script per row, and
-// the real program on a pseudo-terminal.
-
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
+// The receiver simulator's model on a fake clock, one script per row; the
+// program itself (link, log, control FIFO) is what every end-to-end run uses.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <memory>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "clock.h"
@@ -27,13 +11,8 @@
 #include "protocol.h"
 #include "receiver.h"
 
-extern char** environ;
-
 namespace ar8600sim {
 namespace {
-
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
 struct FakeClock final : Clock {
   Millis now() const override { return time; }
@@ -97,77 +76,6 @@ TEST(Receiver, AnswersEachScriptStepByStep) {
       EXPECT_EQ(got, answer) << "script " << s << ": " << text;
     }
   }
-}
-
-bool eventually(const std::function<bool()>& condition) {
-  for (const auto end = std::chrono::steady_clock::now() + 10s; !condition(); std::this_thread::sleep_for(5ms)) {
-    if (std::chrono::steady_clock::now() > end) return false;
-  }
-  return true;
-}
-
-std::string read_file(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
-// The program with a scenario, asked over its terminal link by the panel's
-// end of the line (raw); it logs every command with a time stamp, takes a
-// hang-up through its control FIFO, and on SIGTERM removes its link.
-TEST(SimulatorProgram, AnswersOverTheLinkLogsHangsUpAndEndsCleanly) {
-  char pattern[] = "/tmp/ar8600-sim-test-XXXXXX";
-  const fs::path folder = ::mkdtemp(pattern);
-  std::ofstream(folder / "scenario") << "signal 145.5 49\nmemory A00 145.2 NFM \"ONE\"\n";
-  std::vector<std::string> arguments = {AR8600_SIM_PATH, "--link",           folder / "COM1",
-                                        "--log",         folder / "sim.log", "--control",
-                                        folder / "c",    "--scenario",       folder / "scenario"};
-  std::vector<char*> argv;
-  for (auto& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  ASSERT_EQ(::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
-  const std::shared_ptr<void> stop(nullptr, [&](void*) { pid > 0 && ::kill(pid, SIGTERM); });
-  ASSERT_TRUE(eventually([&] { return fs::exists(folder / "COM1"); }));
-
-  const int fd = ::open((folder / "COM1").c_str(), O_RDWR | O_NOCTTY);
-  termios settings{};
-  ASSERT_EQ(::tcgetattr(fd, &settings), 0);
-  ::cfmakeraw(&settings);
-  ::tcsetattr(fd, TCSANOW, &settings);
-  const auto ask = [&](const std::string& bytes, std::size_t lines) {
-    EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    std::string got;
-    char buffer[1024];
-    pollfd watch{fd, POLLIN, 0};
-    while (static_cast<std::size_t>(std::ranges::count(got, '\n')) < lines && ::poll(&watch, 1, 10000) > 0) {
-      const ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n <= 0) break;
-      got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
-  };
-  EXPECT_EQ(ask("LM\r", 1), "LM%000\r\n");
-  EXPECT_EQ(ask("VA0145.50000\rLM\r", 2), "\r\nLM 049\r\n");
-  EXPECT_EQ(ask("MA A\r", 10).substr(0, 46), "MXA00 MP0 RF0145200000 ST012500 AU0 MD1 AT0 TM");
-  EXPECT_EQ(ask("\x1E", 1), "\r\n");
-  EXPECT_EQ(ask("XX\n", 1), "?\r\n") << "LF ends a command too";
-  std::ofstream(folder / "c") << "fault hangup\n";
-  EXPECT_EQ(ask("LM\r", 1), "") << "hung up";
-  ::close(fd);
-
-  ASSERT_TRUE(eventually([&] { return read_file(folder / "sim.log").find("# fault hangup") != std::string::npos; }));
-  std::string commands;
-  std::istringstream log(read_file(folder / "sim.log"));
-  for (std::string line; std::getline(log, line);) commands += line.substr(line.find(' ') + 1) + "|";
-  EXPECT_EQ(commands.substr(0, 38), "LM|VA0145.50000|LM|MA A|<1E>|XX|# faul");
-  ::kill(pid, SIGTERM);
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  pid = -1;
-  EXPECT_EQ(std::tuple(WIFEXITED(status), WEXITSTATUS(status), fs::exists(fs::symlink_status(folder / "COM1"))),
-            std::tuple(true, 0, false));
-  fs::remove_all(folder);
 }
 
 }  // namespace

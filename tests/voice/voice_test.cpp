@@ -52,7 +52,6 @@ TEST_F(Voice, SpeaksFrequenciesLevelsCountsAndModes) {
       {"", "", count(150), "9 9", ""},
       {"", "", count(-1), "0", ""},
       {"145.5", "CW ", mode, "cw", "CW "},
-      {"145.5", "AUT", mode, "auto", "AUT"},
       {"145.5", "CW", mode, "", "CW"},
   };
   for (const auto& [argument, mode_text, call, spoken, left] : rows) {

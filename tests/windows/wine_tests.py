@@ -99,9 +99,7 @@ class Panel(harness.PanelTestCase):
         return panel.sim_commands(skip=("LM",)), debug, panel.read_file("bank00.dat")
 
     def test_keys_bank_file_and_wire_as_on_linux(self):
-        """First start, a typed frequency, F2, F1 and Q under wine: the same
-        wire bytes, debug log and bank00.dat (CR LF) as the Linux build; the
-        next start restores the state."""
+        """A typed frequency, F2, F1, Q: wire, debug log and bank00.dat as on Linux; the next start restores them."""
         p = self.panel()
         wire = p.sim_commands()
         self.assertEqual(wire[:5], ["VA0145000000", "MD1", "ST012.50", "AT0", "LM"])
@@ -129,10 +127,8 @@ class Panel(harness.PanelTestCase):
         self.assertEqual(p.sim_commands(since=m)[:4], ["VA0146.50000", "MD1", "ST012.50", "AT0"])
 
     def test_line_settings_levels_and_hangup(self):
-        """The port as the panel sets it (8 data bits, 2 stop bits, no parity,
-        19200 baud) and as it gives it back at the end; level polls answered;
-        then, in a second run, a hang-up: keys still answered, no spinning, Q
-        still ends the program."""
+        """The port set to 19200 8N2 and given back at the end; level polls answered; after a
+        hang-up in a second run, keys still answered without spinning and Q still ends it."""
         p = self.panel(config=harness.config_text(baud="19200"))
         self.assertEqual(p.line_settings(), ["19200", "-parenb", "-parodd", "cs8", "cstopb"])
         p.wait_debug("RX= LM%000", count=2)
@@ -153,8 +149,7 @@ class Panel(harness.PanelTestCase):
         self.assertEqual(p.sim_commands(since=dead), [], "nothing reaches the receiver over the dead line")
 
     def test_session_end(self):
-        """Windows ending the session (wineboot --end-session) ends the panel
-        in its usual order: EX last on the wire, the state record written."""
+        """The session's end (wineboot --end-session) ends the panel as Q does: EX last, state saved."""
         p = self.panel()
         p.press("F2", command="MD2")
         wine_tool("wine", "wineboot", "--end-session")
@@ -163,8 +158,7 @@ class Panel(harness.PanelTestCase):
         self.assertEqual(p.file_lines("bank00.dat")[1:], ["AM", "145.0", "145", "146", "12.5", "9999"])
 
     def test_port_that_does_not_exist(self):
-        """COM9, which the prefix does not have: nothing goes out, the first
-        key ends the program with "rnc", and the state record is written."""
+        """COM9, which the prefix lacks: nothing goes out, the first key ends it with "rnc", state saved."""
         p = self.panel(config=harness.config_text(port="COM9"), connect=False)
         p.wait_clip("attoff")
         m = p.mark()
@@ -176,10 +170,8 @@ class Panel(harness.PanelTestCase):
 
 
 class Core(unittest.TestCase):
-    # Core tests that hold for POSIX file systems only: symbolic links (none
-    # under wine), POSIX mode bits, and the spelling of a found clip's path (a
-    # file system without letter case finds "FM.wav" under the name asked
-    # for, with backslashes; the same file plays).
+    # POSIX file systems only: symbolic links, mode bits, and the found clip's spelling (a
+    # file system without letter case finds "FM.wav" under the name asked for).
     POSIX_ONLY = [
         "BankFile.SaveReplacesOnlyWritableTargetsAndSavesThroughLinks",
         "BankOps.FailedSavesSayInvAndLeaveTheFileWhole",
@@ -187,8 +179,7 @@ class Core(unittest.TestCase):
     ]
 
     def test_core_tests_pass_on_the_windows_runtime(self):
-        """talvaro_tests.exe: the core's unit and scenario tests, their files
-        on the Windows C runtime."""
+        """talvaro_tests.exe: the core's unit and scenario tests on the Windows C runtime."""
         self.addCleanup(end_wine)
         program = windows_program("tests", "talvaro_tests.exe")
         run = wine_tool("wine", program, "--gtest_brief=1", "--gtest_filter=-" + ":".join(self.POSIX_ONLY))
@@ -199,8 +190,7 @@ class Core(unittest.TestCase):
 
 
 class Layer(unittest.TestCase):
-    """win32_probe.exe: the window, its text, real key presses, timer ticks
-    that merge while the thread is busy, and the close request."""
+    """win32_probe.exe: window, text, key presses, ticks merged while busy, the close request."""
 
     KEYS = ["0", "9", "a", "q", "z", "F1", "F7", "Up", "Down", "Left", "Right", "Prior", "Next", "Return", "space"]
     CODES = [48, 57, 65, 81, 90, 112, 118, 38, 40, 37, 39, 33, 34, 13, 32]
