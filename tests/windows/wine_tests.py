@@ -77,7 +77,7 @@ class WinePanel(harness.Panel):
         said = subprocess.run(["stty", "-F", self.terminal, "-a"], capture_output=True, text=True, check=True).stdout
         return [word for word in said.replace(";", " ").split() if word.lstrip("-") in LINE_WORDS]
 
-    def clip_records(self, since=None):
+    def clip_records(self, since=harness.START):
         # Clip paths come with backslashes from Windows.
         return [dataclasses.replace(clip, name=clip.name.rsplit("\\", 1)[-1]) for clip in super().clip_records(since)]
 
