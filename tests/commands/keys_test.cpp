@@ -141,7 +141,6 @@ TEST(CommandKeys, KeysInEachSituation) {
   const std::vector<Case> cases = {
       // Keys from the middle of the table leave a just started receiver scan; Space, W, early rows keep it.
       {started, "#", "exitscan", ""},
-      {started, "C", "exitscan stmode", ""},
       {started, ">", "exitscan", "VA0145.00010"},
       {started, "~", "", "<RS>"},
       {started, "HMSFW", "help s 0 start scan write fromb", ""},
@@ -180,7 +179,6 @@ TEST(CommandKeys, KeysInEachSituation) {
       {idle, "W01C", "write fromb 0 1 torb c", "MQC%%"},
       {idle, "W012", "write fromb 0 1 torb 2 inv", ""},
       {idle, "W01Z", "write fromb 0 1 torb inv", ""},
-      {idle, "W0,C", "write fromb 0 point torb inv", ""},
       {idle, "W02C", "write fromb 0 2 torb inv", ""},
       {idle, "W04C", "write fromb 0 4 torb bnf inv", ""},
   };

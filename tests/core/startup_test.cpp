@@ -116,7 +116,6 @@ TEST(Startup, ARunGreetsHandlesEachEventOnceAndWritesTheStateRecordAtClose) {
   EXPECT_TRUE(bench.audio.spoken_text().ends_with("connected 1 4 6 ok help"));
   EXPECT_FALSE(bench.audio.plays.back().wait) << "help does not wait";
   EXPECT_EQ(std::tuple(bench.events.timer_period, bench.events.timer_stopped), std::tuple(100, true));
-  EXPECT_TRUE(bench.serial.line->written.ends_with("VA0146000000\rST012.50\rLM\rEX\r"));
   EXPECT_EQ(bench.read_file("bank00.dat"),
             "*** Talvaro V 4.1b ***  06-12-2026  09:05:07\r\nFM\r\n146.0\r\n145\r\n146\r\n12.5\r\n9999\r\n");
 }

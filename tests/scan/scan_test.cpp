@@ -150,15 +150,14 @@ TEST(BankScan, StepsThroughTheEntriesWrapsAndHaltsOnASignal) {
   p.type("B05\n_");  // the scan starts from the first entry all the same
   p.forget();
   p.type("R");
-  EXPECT_EQ(p.st.bank_scan_state, BankScanState::started);
   // No clip of its own; pauses only before the mode and the step.
-  EXPECT_EQ(p.audio.spoken_text(true), "shdel fm shdel");
-  EXPECT_EQ(p.sent(), "VA0145.50000|MD1|ST012.50");
+  EXPECT_EQ(std::tuple(p.st.bank_scan_state, p.audio.spoken_text(true)),
+            std::tuple(BankScanState::started, "shdel fm shdel"));
   p.poll(squelch_closed);
-  EXPECT_EQ(p.sent() + " " + p.spoken(), "LM|VA0145.50000 fm scan");
-  EXPECT_EQ(p.at(270, 320).text + p.at(340, 370).text, scanning + std::string(39, ' '));
-  EXPECT_TRUE(p.audio.plays.back().wait);
-  EXPECT_EQ(p.st.bank_scan_state, BankScanState::scanning);
+  EXPECT_EQ(std::tuple(p.sent() + " " + p.spoken(), p.at(270, 320).text + p.at(340, 370).text,
+                       p.audio.plays.back().wait, p.st.bank_scan_state),
+            std::tuple("VA0145.50000|MD1|ST012.50|LM|VA0145.50000 fm scan", scanning + std::string(39, ' '), true,
+                       BankScanState::scanning));
   p.forget();
   p.poll(squelch_closed);
   EXPECT_EQ(p.sent(), "LM|VA0146000000");
@@ -166,9 +165,9 @@ TEST(BankScan, StepsThroughTheEntriesWrapsAndHaltsOnASignal) {
   // A halt (here at the wrap) shows the label of the entry tuned last, then
   // stays silently while the signal lasts and steps on announcing the scan.
   p.poll(signal);
-  EXPECT_EQ(p.at(270, 320).text + p.at(340, 370).text + p.spoken(), stopped + "Twostop");
-  EXPECT_EQ(p.at(340, 370).colour, colour_green);
-  EXPECT_EQ(p.st.bank_scan_state, BankScanState::stopped);
+  EXPECT_EQ(
+      std::tuple(p.at(270, 320).text + p.at(340, 370).text + p.spoken(), p.at(340, 370).colour, p.st.bank_scan_state),
+      std::tuple(stopped + "Twostop", colour_green, BankScanState::stopped));
   p.forget();
   p.poll(signal);
   EXPECT_EQ(p.at(340, 370).text, "");
