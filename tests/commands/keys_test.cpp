@@ -118,7 +118,6 @@ const Situation idle = [](Panel&) {};
 const Situation started = [](Panel& p) { p.st.receiver_scan_state = ReceiverScanState::started; };
 const Situation scanning = [](Panel& p) { p.st.receiver_scan_state = ReceiverScanState::scanning; };
 const Situation stopped = [](Panel& p) { p.st.receiver_scan_state = ReceiverScanState::stopped; };
-const Situation searching = [](Panel& p) { p.st.search_state = SearchState::searching; };
 const Situation bank_mode = [](Panel& p) {
   p.write_file("bank05.dat", bank_file("Bank05", "FM", "12.5", {{"145.5", "One"}, {"146", "Two"}}));
   p.type("B05\n");
@@ -158,7 +157,7 @@ TEST(CommandKeys, KeysInEachSituation) {
       {idle, "I\nI5\n", "incr 1 2 point 5 incr 5 ok", "ST012.50|ST005000"},
       // Tuning keys, refused in a search or receiver scan, and in a bank scan all but Up and Down.
       {idle, "{<_", "", "VA0145.01250|VA0145.01240|VA0145.01140"},
-      {searching, "^", "inv", ""},
+      {[](Panel& p) { p.st.search_state = SearchState::searching; }, "^", "inv", ""},
       {stopped, "_", "inv", ""},
       {bank_scan, "^_<>{}", "inv inv inv inv", "VA0145.50100|VA0145.50000"},
       // The first digit after a tuning key starts a new frequency.
