@@ -31,11 +31,6 @@ Entries numbered(int n, Entries tail = {}) {
   return entries;
 }
 std::string fm(const std::string& name, const Entries& entries) { return bank_file(name, "FM", "12.5", entries); }
-std::string lines(const std::vector<std::string>& cells, const std::string& end = "\r\n") {
-  std::string bytes;
-  for (const auto& cell : cells) bytes += cell + end;
-  return bytes;
-}
 
 TEST(BankFile, LoadReadsUpToTheFirstEndMarkerWhateverTheLineEnds) {
   const std::vector<std::string> bank07 = {"bank07", "FM", "12.5", " ", "145.5", " ", "433.075", "Rep", "9999"};
@@ -55,7 +50,9 @@ TEST(BankFile, LoadReadsUpToTheFirstEndMarkerWhateverTheLineEnds) {
     const auto after = static_cast<std::size_t>(c.marker + 1);
     b.st.bank_table[after] = "stale";
     b.st.selected_bank_loaded = 1;
-    b.write_file("bank03.dat", lines(c.cells, c.end) + "after\r\nthe\r\nmarker\r\n");
+    std::string bytes;
+    for (const auto& cell : c.cells) bytes += cell + c.end;
+    b.write_file("bank03.dat", bytes + "after\r\nthe\r\nmarker\r\n");
     b.st.bank_file_name = "bank03.dat";
     ASSERT_TRUE(load_bank(*b.cx));
     for (std::size_t k = 0; k <= after; ++k) EXPECT_EQ(b.st.bank_table[k], k < after ? c.cells[k] : "") << k;
@@ -185,15 +182,11 @@ TEST(BankOps, SelectBrowseAndKillEntriesOfTheSelectedBankOnly) {
   const Entries three{{"145.5", " "}, {"433.075", "Repeater"}, {"29.7", "Ten metres"}};
   p.write_file("bank05.dat", bank_file("bank05", "AM", "25", three));
   p.type("B05\n");
-  EXPECT_EQ(p.st.bank_scan_state, BankScanState::bank_mode);
-  // A pause before the load, the tune, the mode and the step.
-  EXPECT_EQ(p.audio.spoken_text(true) + " " + p.sent(),
-            "bank 0 5 shdel shdel shdel am shdel sel VA0145.50000|MD2|ST025000");
-  // Down from the first entry wraps silently to the last; Up back with a beep.
-  p.forget();
-  p.keys({key::down, key::up, key::up});
-  EXPECT_EQ(p.sent() + " " + p.display.text_at(300, 370) + " " + p.spoken(),
-            "VA0029.70000|VA0145.50000|VA0433.07500 Repeater beep");
+  // A pause before the load, the tune, the mode and the step; Up shows the label.
+  p.keys({key::up});
+  EXPECT_EQ(std::tuple(p.st.bank_scan_state, p.audio.spoken_text(true) + " " + p.sent(), p.display.text_at(300, 370)),
+            std::tuple(BankScanState::bank_mode,
+                       "bank 0 5 shdel shdel shdel am shdel sel VA0145.50000|MD2|ST025000|VA0433.07500", "Repeater"));
   // Kill asks once; Enter deletes the entry and tunes the next.
   p.forget();
   p.type("K\n");
@@ -227,9 +220,9 @@ TEST(BankOps, FailedSavesSayInvAndLeaveTheFileWhole) {
   for (const std::string keys : {"P05\n", "O05\n", "T05\n", "B05\nK\n"}) {
     p.forget();
     p.type(keys);
-    EXPECT_TRUE(p.spoken().ends_with("inv")) << keys;
-    EXPECT_EQ(p.spoken().find("ok"), std::string::npos) << keys;
-    EXPECT_EQ(p.read_file("bank05.dat"), bank05);
+    EXPECT_EQ(std::tuple(p.spoken().ends_with("inv"), p.spoken().find("ok"), p.read_file("bank05.dat")),
+              std::tuple(true, std::string::npos, bank05))
+        << keys;
   }
   // Read-only files are neither replaced nor deleted; a link goes, its target stays.
   fs::remove_all(p.dir / "bank05.dat.tmp");
@@ -273,20 +266,18 @@ TEST(Transfer, WriteSendsEveryEntryWithPacingPausesUpToChannelNinety) {
   p.write_file("bank05.dat", bank_file("bank05", "AM", "12.5", numbered(95)));
   // A frequency with a control byte is skipped with "inv"; in a label they go out as blanks.
   p.type("W04B\n");
-  EXPECT_EQ(p.sent(),
-            "MQB%%|MXB01 RF0029700000 ST012500 MD1 TMA  B        |MXB02 RF0433075000 ST012500 MD1 TMRepeater    ");
-  EXPECT_EQ(p.spoken(), "write fromb 0 4 torb b wait inv ok");
-  EXPECT_EQ(p.audio.pauses(), 10 + 7 + 5 + 3);  // after "wait", then before the entries
+  EXPECT_EQ(std::tuple(p.sent(), p.spoken(), p.audio.pauses()),  // pauses after "wait", then before the entries
+            std::tuple("MQB%%|MXB01 RF0029700000 ST012500 MD1 TMA  B        |MXB02 RF0433075000 ST012500 MD1 "
+                       "TMRepeater    ",
+                       "write fromb 0 4 torb b wait inv ok", 10 + 7 + 5 + 3));
   // A long bank stops after channel 90, with a beep after every 11 channels.
   p.forget();
   p.type("W05J\n");
   const auto sent = p.take_commands();
-  ASSERT_EQ(sent.size(), 92u);
-  EXPECT_EQ(sent.back(), "MXJ90 RF0190500000 ST012500 MD2 TML90         ");
   const auto spoken = p.audio.spoken();
-  EXPECT_EQ(std::count(spoken.begin(), spoken.end(), "beep"), 8);
-  EXPECT_EQ(spoken.back(), "ok");
-  EXPECT_EQ(p.audio.pauses(), 10 + 7 + 5 + 3 + 88);
+  ASSERT_EQ(sent.size(), 92u);
+  EXPECT_EQ(std::tuple(sent.back(), std::count(spoken.begin(), spoken.end(), "beep"), spoken.back(), p.audio.pauses()),
+            std::tuple("MXJ90 RF0190500000 ST012500 MD2 TML90         ", 8, "ok", 10 + 7 + 5 + 3 + 88));
 }
 
 // A receiver whose banks hold 50 channels, except those listed at 90.

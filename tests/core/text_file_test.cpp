@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "support/fakes.h"
@@ -11,7 +12,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(TextFile, EveryLineEndingReadsTheSameLinesAndOverlongLinesAreCut) {
+TEST(TextFile, ReadsEveryLineEndingWritesCrLfAndBadModesOrClosedFilesFailQuietly) {
   testing::Bench bench;
   const Lines bank07{"bank07", "FM", "", "145.5"};
   for (const auto& [bytes, lines] : std::vector<std::pair<std::string, Lines>>{
@@ -30,39 +31,28 @@ TEST(TextFile, EveryLineEndingReadsTheSameLinesAndOverlongLinesAreCut) {
     Lines read;
     Text line;
     while (read.size() < 100 && read_line(file, line) == 0) read.push_back(line.str());
-    EXPECT_EQ(read, lines);
-    // End of file keeps answering -1 and "".
-    line = "stale";
-    EXPECT_EQ(read_line(file, line), -1);
-    EXPECT_EQ(line, "");
+    line = "stale";  // end of file keeps answering -1 and ""
+    EXPECT_EQ((std::tuple{read, read_line(file, line), line.str()}), std::tuple(lines, -1, ""));
     close_text_file(file);
   }
-}
-
-TEST(TextFile, WritingEndsLinesWithCrLfAndBadModesOrClosedFilesFailQuietly) {
-  testing::Bench bench;
   TextFile file;
   ASSERT_EQ(open_text_file(file, "out.txt", "w"), 0);
-  EXPECT_EQ(write_line(file, ""), 2);
-  EXPECT_EQ(write_line(file, "x"), 3);
-  EXPECT_EQ(write_line(file, "abcdef", 3), 5);
+  EXPECT_EQ((std::vector{write_line(file, ""), write_line(file, "x"), write_line(file, "abcdef", 3)}),
+            (std::vector{2, 3, 5}));
   close_text_file(file);
+  // Append mode adds at the end; a closed file neither writes nor reads.
   EXPECT_EQ(write_line(file, "lost"), 0);
-  // Append mode adds at the end; W empties even if nothing is written.
   ASSERT_EQ(open_text_file(file, "out.txt", "A"), 0);
   write_line(file, "y");
   close_text_file(file);
-  EXPECT_EQ(bench.read_file("out.txt"), "\r\nx\r\nabc\r\ny\r\n");
   Text line = "kept";
-  EXPECT_EQ(read_line(file, line), -1);
-  EXPECT_EQ(line, "kept");
+  EXPECT_EQ((std::tuple{bench.read_file("out.txt"), read_line(file, line), line.str()}),
+            std::tuple("\r\nx\r\nabc\r\ny\r\n", -1, "kept"));
   for (const char* mode : {"R+", "", "Q"}) EXPECT_EQ(open_text_file(file, "out.txt", mode), 1) << mode;
-  EXPECT_EQ(open_text_file(file, "missing.txt", "R"), 1);
-  EXPECT_FALSE(file.is_open());
-  close_text_file(file);
-  EXPECT_EQ(open_text_file(file, "out.txt", "r"), 0);
-  EXPECT_EQ(read_line(file, line), 0);
-  EXPECT_EQ(line, "");
+  EXPECT_EQ(std::tuple(open_text_file(file, "missing.txt", "R"), file.is_open()), std::tuple(1, false));
+  EXPECT_EQ((std::tuple{open_text_file(file, "out.txt", "r"), read_line(file, line), line.str()}),
+            std::tuple(0, 0, ""));
+  // W empties even if nothing is written.
   ASSERT_EQ(open_text_file(file, "out.txt", "W"), 0);
   close_text_file(file);
   EXPECT_EQ(bench.read_file("out.txt"), "");

@@ -42,8 +42,7 @@ class FakeDisplay final : public Display {
 };
 
 struct PlayCall {
-  std::string clip;  // file name without folder and extension, lower case
-  std::string path;
+  std::string clip, path;  // clip: the file name without folder and extension, lower case
   bool wait = true;
 };
 
