@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the clips and the tests need, when
-# they are missing. Needs root (or sudo) only when something is missing.
+# they are missing; or, with package names as arguments, just those. Needs
+# root (or sudo) only when something is missing.
 set -euo pipefail
 
-packages=(
+packages=("$@")
+[ $# -gt 0 ] || packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libsdl2-dev libsdl2-ttf-dev libfontconfig-dev
   espeak-ng sox festival festvox-us-slt-hts festvox-italp16k
