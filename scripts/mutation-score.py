@@ -30,10 +30,10 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 
-# Folders under src/ left out: the SDL layer and the program's composition
+# Folders under src/ left out: the SDL and Win32 layers and the program's composition
 # root are not run by the fast tests. A file in none of the test binaries is
 # found out at its first mutant (the build has nothing to do) and not counted.
-EXCLUDED_DIRS = ("platform/sdl", "app")
+EXCLUDED_DIRS = ("platform/sdl", "platform/win32", "app")
 
 # The fast test binaries (target, path in the build folder, shardable).
 TEST_BINARIES = (
