@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite from nothing: installs what is missing, checks the
-# formatting, lints the shell and Python scripts, builds with warnings as
+# formatting, lints the shell and Python scripts, checks the tests stay at
+# most 40 % of the code, builds with warnings as
 # errors, runs every test (the ones that need a display start their own Xvfb),
 # then builds and runs the tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer (warnings as errors there too), and last runs
@@ -15,6 +16,8 @@ echo "== formatting"
 scripts/check-format.sh
 echo "== lint"
 scripts/check-lint.sh
+echo "== test size"
+scripts/check-test-size.sh
 
 jobs=$(nproc)
 
