@@ -103,6 +103,41 @@ class SerialPorts {
   virtual std::unique_ptr<SerialDevice> open(int port_number, int baud) = 0;
 };
 
+// ---------------------------------------------------------------- port finding
+
+// One serial port the system offers, as the setup program lists it.
+struct PortCandidate {
+  // The number the panel reaches it by (a COMn link in the working folder:
+  // n; Linux /dev/ttyS(k): k + 1; Windows COMn: n); 0 when it has none yet
+  // (a USB adapter on Linux, which gets a COMn link when chosen).
+  int number = 0;
+  // The name to open it by: the stable /dev/serial/by-id name when there is
+  // one, else the device path, "COMn" for a link in the working folder, or
+  // Windows' "COMn".
+  std::string device;
+  // What the name resolves to, to tell two names of one device apart.
+  std::string identity;
+  bool usb = false;        // a USB (or other plug-in) adapter
+  bool in_folder = false;  // a COMn link (or device) in the working folder
+  friend bool operator==(const PortCandidate&, const PortCandidate&) = default;
+};
+
+class PortFinder {
+ public:
+  virtual ~PortFinder() = default;
+  // The serial ports present now, COMn links in the working folder included.
+  virtual std::vector<PortCandidate> find_ports() = 0;
+  // Opens a found port by its device name as SerialPorts::open does by
+  // number: exclusive, raw, at the baud rate, 8 data bits, one stop bit, no
+  // parity; its settings given back when the device is destroyed.
+  virtual std::unique_ptr<SerialDevice> open_device(const std::string& device, int baud) = 0;
+  // Makes COM<number> in the working folder lead to the device so the panel
+  // opens it as that port: replaces an old link, never a regular file. Where
+  // the system itself names ports COMn (Windows) there is nothing to make.
+  // false when the link could not be made.
+  virtual bool link_port(int number, const std::string& device) = 0;
+};
+
 // ---------------------------------------------------------------- clock
 
 struct LocalTime {
