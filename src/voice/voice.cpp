@@ -106,15 +106,18 @@ std::shared_ptr<const Sound> find_under(const fs::path& base, const std::vector<
 
 // The decoded clip for a joined folder + name, or nullptr when no playable
 // file exists. Looks under the working folder first, then the program's own
-// folder.
+// folder, then the installed data folder share/talvaro beside the program's
+// folder (bin/../share/talvaro, so a relocated install finds its clips too).
 std::shared_ptr<const Sound> find_clip(const Context& cx, std::string_view joined) {
   std::vector<std::string> parts = split_path(joined);
   if (parts.empty()) return nullptr;
   const std::string file = parts.back();
   parts.pop_back();
   if (auto sound = find_under(fs::path(), parts, file)) return sound;
-  if (!cx.io.program_dir.empty()) return find_under(fs::path(cx.io.program_dir), parts, file);
-  return nullptr;
+  if (cx.io.program_dir.empty()) return nullptr;
+  const fs::path program_dir(cx.io.program_dir);
+  if (auto sound = find_under(program_dir, parts, file)) return sound;
+  return find_under(program_dir / ".." / "share" / "talvaro", parts, file);
 }
 
 }  // namespace

@@ -14,9 +14,10 @@ struct Context;
 
 // Plays folder + name ("wave\" + "point": the file wave/point.wav, found
 // without regard to case under the working folder, then the program's
-// folder). Any clip still sounding is stopped first. A missing or unplayable
-// file is silent and returns at once. Each lookup, found or not, is
-// remembered in cx.clips for the rest of the run.
+// folder, then share/talvaro beside the program's folder). Any clip still
+// sounding is stopped first. A missing or unplayable file is silent and
+// returns at once. Each lookup, found or not, is remembered in cx.clips for
+// the rest of the run.
 void play_clip(Context& cx, std::string_view folder, ClipName name, bool wait = true);
 // Plays a speech clip from wave_path, waiting.
 void say(Context& cx, ClipName name);

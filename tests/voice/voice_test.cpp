@@ -76,7 +76,8 @@ TEST_F(Voice, VoiceOffSilencesSpeechButKeepsThePause) {
 }
 
 // Names are matched without regard to case, in the working folder first,
-// then beside the program; a lookup is remembered for the run; a missing,
+// then beside the program, then in the installed share folder beside the
+// program's folder; a lookup is remembered for the run; a missing,
 // broken or unnamed clip only stops what plays.
 TEST_F(Voice, FindsClipsRemembersThemAndSkipsBrokenOnes) {
   namespace fs = std::filesystem;
@@ -87,20 +88,24 @@ TEST_F(Voice, FindsClipsRemembersThemAndSkipsBrokenOnes) {
   bench.platform.program_dir = (bench.dir / "program").string();
   bench.write_file("program/wave/bnf.wav", tiny_wav());
   bench.write_file("program/wave/ok.wav", tiny_wav());
+  fs::remove(bench.dir / "wave/fm.wav");
+  bench.write_file("share/talvaro/wave/fm.wav", tiny_wav());
+  bench.write_file("share/talvaro/wave/bnf.wav", tiny_wav());
   say(cx, clip::named("Wfm"));
   say(cx, clip::usb);  // none: silent
   say(cx, clip::bnf);
   say(cx, clip::ok);
+  say(cx, clip::named("FM"));
   std::vector<std::string> paths;
-  for (const auto& play : bench.audio.plays) paths.push_back(play.path);
-  EXPECT_EQ(paths,
-            (std::vector<std::string>{"wave/WFM.WAV", (bench.dir / "program/wave/bnf.wav").string(), "wave/ok.wav"}));
+  for (const auto& play : bench.audio.plays) paths.push_back(fs::path(play.path).lexically_normal().string());
+  EXPECT_EQ(paths, (std::vector<std::string>{"wave/WFM.WAV", (bench.dir / "program/wave/bnf.wav").string(),
+                                             "wave/ok.wav", (bench.dir / "share/talvaro/wave/fm.wav").string()}));
 
   fs::remove(bench.dir / "wave/ok.wav");
   bench.write_file("wave/usb.wav", tiny_wav());
   say(cx, clip::usb);
   say(cx, clip::ok);
-  EXPECT_EQ(bench.audio.plays.size(), 4U) << "remembered: ok.wav found, usb.wav not";
+  EXPECT_EQ(bench.audio.plays.size(), 5U) << "remembered: ok.wav found, usb.wav not";
 
   bench.audio.plays.clear();
   bench.write_file("wave/inv.wav", "this is not a wav file at all");
