@@ -11,7 +11,7 @@ for tool in shellcheck pyflakes3; do
     exit 1
   fi
 done
-mapfile -t shell_files < <(git ls-files 'scripts/*.sh' 'tools/*.sh' '.ci/run')
+mapfile -t shell_files < <(git ls-files 'scripts/*.sh' 'tools/*.sh' 'tests/*.sh' '.ci/run')
 mapfile -t python_files < <(git ls-files 'scripts/*.py' 'tests/*.py' 'bench/*.py' 'tools/*.py')
 status=0
 if [ ${#shell_files[@]} -ne 0 ]; then shellcheck "${shell_files[@]}" || status=1; fi

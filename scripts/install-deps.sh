@@ -13,6 +13,7 @@ packages=("$@")
   clang clang-format-14 libclang-rt-14-dev
   python3 shellcheck pyflakes3
   g++-mingw-w64-x86-64-posix wine wine64 googletest zip
+  dpkg-dev file desktop-file-utils man-db
 )
 
 missing=()

@@ -3,6 +3,7 @@
 # formatting, lints the shell and Python scripts, checks the tests stay at
 # most 40 % of the code, builds with warnings as
 # errors, runs every test (the ones that need a display start their own Xvfb),
+# makes the Debian package, installs it and tries the installed programs,
 # then builds and runs the tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer (warnings as errors there too), and last runs
 # every fuzz target for FUZZ_SECONDS (default 20) each: any finding fails the
@@ -27,6 +28,17 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVARO_WERROR=
 cmake --build build -j "$jobs"
 echo "== tests"
 (cd build && ctest --output-on-failure -j "$jobs")
+
+echo "== Debian package, installed and tried"
+# The package of this build installed on this machine (as root), then the
+# installed programs tried from an empty folder (tests/install).
+(cd build && cpack -G DEB)
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
+package=build/talvaro_${version}_$(dpkg --print-architecture).deb
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --reinstall "./$package"
+tests/install/installed-smoke.sh /usr
 
 echo "== sanitizer build"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVARO_SANITIZE=ON -DTALVARO_BUILD_CLIPS=OFF \

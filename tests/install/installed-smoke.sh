@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The installed programs from an empty folder: the installed simulator stands
+# in for the receiver as COM1; talvaro-setup --detect --write finds it and
+# writes TALVARO.CFG; the desktop launcher starts the installed panel in
+# ~/Talvaro (HOME is a fresh folder) under its own Xvfb; the panel reaches the
+# simulator, speaks with the installed clips (the working folder and the
+# program's folder have none), and Q ends it with EX last on the wire. Then
+# the desktop entry is validated and each manual page rendered without a
+# warning. PREFIX (first argument, default /usr) is where the tree is
+# installed: a tree installed elsewhere with cmake --install works the same.
+set -euo pipefail
+prefix=${1:-/usr}
+bin=$prefix/bin
+home=$(mktemp -d /tmp/talvaro-install-XXXXXX)
+work=$home/Talvaro
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  if [ "${keep:-0}" = 1 ]; then echo "kept: $home"; else rm -rf "$home"; fi
+}
+trap cleanup EXIT
+fail() {
+  keep=1
+  echo "installed smoke test FAILED: $*" >&2
+  for log in "$work/sim.log" "$home/panel.out" "$home/setup.out"; do
+    [ -f "$log" ] && { echo "--- $log" >&2; tail -n 20 "$log" >&2; }
+  done
+  exit 1
+}
+# Polls a command until it succeeds, at most $1 seconds.
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.1
+  done
+}
+commands() { grep -v '^[0-9.]* # ' "$work/sim.log" | cut -d' ' -f2- | tr -d '\r'; }
+polled() { commands | grep -qx LM; }
+
+mkdir -p "$work"
+cd "$work"
+"$bin/ar8600-sim" --link COM1 --log sim.log >"$home/sim.out" 2>&1 &
+pids+=($!)
+wait_until 15 test -L COM1 -a -f sim.log || fail "the simulator's link COM1"
+
+echo "-- talvaro-setup --detect --write"
+"$bin/talvaro-setup" --detect --write >"$home/setup.out" 2>&1 || fail "talvaro-setup exited with $?"
+cmp -s <(head -n 2 TALVARO.CFG) <(printf 'PRT=COM1\r\nBAUDR=9600\r\n') || fail "TALVARO.CFG: $(head -2 TALVARO.CFG)"
+if [ -e wave ] || [ -e "$bin/wave" ]; then fail "clips beside the working folder or the program"; fi
+
+echo "-- the panel from the desktop launcher, under Xvfb"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$home/display" >"$home/xvfb.log" 2>&1 &
+pids+=($!)
+wait_until 20 grep -q '^[0-9]*$' "$home/display" || fail "no X server"
+display=$(cat "$home/display")
+export DISPLAY=:$display SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$home/audio.raw
+HOME=$home timeout 120 "$bin/talvaro-start" >"$home/panel.out" 2>&1 &
+panel=$!
+pids+=("$panel")
+window=$(timeout 30 xdotool search --sync --onlyvisible --name 'AR8600 Talvaro Front Panel' | head -n 1) ||
+  fail "no panel window"
+wait_until 60 polled || fail "the panel did not poll the receiver"
+[ "$(commands | head -n 4 | tr '\n' ' ')" = "VA0145000000 MD1 ST012.50 AT0 " ] || fail "first commands: $(commands | head -4)"
+# Audio goes to a file: it holds sound only when the start's clips were found.
+[ -n "$(tr -d '\0' <"$home/audio.raw" 2>/dev/null | head -c 1)" ] || fail "no clip was played"
+
+xdotool windowfocus --sync "$window"
+xdotool key --window "$window" q
+status=0
+wait "$panel" || status=$?
+[ "$status" = 0 ] || fail "the panel exited with $status"
+[ "$(commands | tail -n 1)" = EX ] || fail "last on the wire: $(commands | tail -n 1)"
+
+echo "-- desktop entry and manual pages"
+desktop-file-validate "$prefix/share/applications/talvaro.desktop" || fail "desktop-file-validate"
+for page in talvaro talvaro-setup ar8600-sim; do
+  warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man $page: $warnings"
+done
+echo "installed smoke test passed"
