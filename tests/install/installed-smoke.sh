@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The installed programs from an empty folder: the installed simulator stands
-# in for the receiver as COM1; talvaro-setup --detect --write finds it and
-# writes TALVARO.CFG; the desktop launcher starts the installed panel in
-# ~/Talvaro (HOME is a fresh folder) under its own Xvfb; the panel reaches the
+# The installed programs from an empty folder, under their own Xvfb: the
+# installed simulator stands in for the receiver as COM1 in ~/Talvaro (HOME is
+# a fresh folder); the desktop launcher's first start opens the setup window,
+# and Escape there ends it without a configuration or a panel;
+# talvaro-setup --detect --write finds the simulator and writes TALVARO.CFG;
+# the launcher then starts the installed panel there, which reaches the
 # simulator, speaks with the installed clips (the working folder and the
 # program's folder have none), and Q ends it with EX last on the wire. Then
 # the desktop entry is validated and each manual page rendered without a
@@ -37,31 +39,47 @@ wait_until() {
     sleep 0.1
   done
 }
-commands() { grep -v '^[0-9.]* # ' "$work/sim.log" | cut -d' ' -f2- | tr -d '\r'; }
+# The commands the simulator received after the first $since log lines.
+since=0
+commands() { tail -n +$((since + 1)) "$work/sim.log" | grep -v '^[0-9.]* # ' | cut -d' ' -f2- | tr -d '\r'; }
 polled() { commands | grep -qx LM; }
+window_named() { timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
 
 mkdir -p "$work"
 cd "$work"
 "$bin/ar8600-sim" --link COM1 --log sim.log >"$home/sim.out" 2>&1 &
 pids+=($!)
 wait_until 15 test -L COM1 -a -f sim.log || fail "the simulator's link COM1"
-
-echo "-- talvaro-setup --detect --write"
-"$bin/talvaro-setup" --detect --write >"$home/setup.out" 2>&1 || fail "talvaro-setup exited with $?"
-cmp -s <(head -n 2 TALVARO.CFG) <(printf 'PRT=COM1\r\nBAUDR=9600\r\n') || fail "TALVARO.CFG: $(head -2 TALVARO.CFG)"
-if [ -e wave ] || [ -e "$bin/wave" ]; then fail "clips beside the working folder or the program"; fi
-
-echo "-- the panel from the desktop launcher, under Xvfb"
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$home/display" >"$home/xvfb.log" 2>&1 &
 pids+=($!)
 wait_until 20 grep -q '^[0-9]*$' "$home/display" || fail "no X server"
 display=$(cat "$home/display")
 export DISPLAY=:$display SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$home/audio.raw
+
+echo "-- first start from the desktop launcher: the setup window, left with Escape"
+HOME=$home timeout 60 "$bin/talvaro-start" >"$home/setup.out" 2>&1 &
+launcher=$!
+pids+=("$launcher")
+window=$(window_named 'AR8600 Talvaro Setup') || fail "no setup window"
+xdotool windowfocus --sync "$window"
+xdotool key --window "$window" Escape
+wait "$launcher" || true
+if [ -e TALVARO.CFG ] || [ -n "$(xdotool search --name 'AR8600 Talvaro Front Panel')" ]; then
+  fail "the panel started, or a configuration was written, after Escape"
+fi
+
+echo "-- talvaro-setup --detect --write"
+"$bin/talvaro-setup" --detect --write >>"$home/setup.out" 2>&1 || fail "talvaro-setup exited with $?"
+cmp -s <(head -n 2 TALVARO.CFG) <(printf 'PRT=COM1\r\nBAUDR=9600\r\n') || fail "TALVARO.CFG: $(head -2 TALVARO.CFG)"
+if [ -e wave ] || [ -e "$bin/wave" ]; then fail "clips beside the working folder or the program"; fi
+
+echo "-- the panel from the desktop launcher"
+since=$(wc -l <sim.log)
+rm -f "$home/audio.raw"
 HOME=$home timeout 120 "$bin/talvaro-start" >"$home/panel.out" 2>&1 &
 panel=$!
 pids+=("$panel")
-window=$(timeout 30 xdotool search --sync --onlyvisible --name 'AR8600 Talvaro Front Panel' | head -n 1) ||
-  fail "no panel window"
+window=$(window_named 'AR8600 Talvaro Front Panel') || fail "no panel window"
 wait_until 60 polled || fail "the panel did not poll the receiver"
 [ "$(commands | head -n 4 | tr '\n' ' ')" = "VA0145000000 MD1 ST012.50 AT0 " ] || fail "first commands: $(commands | head -4)"
 # Audio goes to a file: it holds sound only when the start's clips were found.
