@@ -52,7 +52,7 @@ pids+=($!)
 wait_until 15 test -L COM1 -a -f sim.log || fail "the simulator's link COM1"
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$home/display" >"$home/xvfb.log" 2>&1 &
 pids+=($!)
-wait_until 20 grep -q '^[0-9]*$' "$home/display" || fail "no X server"
+wait_until 20 grep -qs '^[0-9]*$' "$home/display" || fail "no X server"
 display=$(cat "$home/display")
 export DISPLAY=:$display SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$home/audio.raw
 
