@@ -79,10 +79,13 @@ std::map<std::string, std::string> stable_names(const fs::path& device_folder) {
   return names;
 }
 
-bool is_link_or_device(const fs::path& path) {
+// The panel opens COMn from the working folder whenever the name exists in
+// any form, so whatever has the name is port n: a link or a device, and also
+// anything else, which then cannot be opened (and so is said) and keeps its
+// number from being given to another port.
+bool exists_in_any_form(const fs::path& path) {
   struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0) return false;
-  return S_ISLNK(info.st_mode) || S_ISCHR(info.st_mode);
+  return ::lstat(path.c_str(), &info) == 0;
 }
 
 }  // namespace
@@ -115,7 +118,7 @@ std::vector<PortCandidate> PosixPortFinder::find_ports() {
   });
   for (int n = 1; n <= highest_folder_port; ++n) {
     const fs::path name = fs::path(folder_) / ("COM" + std::to_string(n));
-    if (!is_link_or_device(name)) continue;
+    if (!exists_in_any_form(name)) continue;
     PortCandidate port;
     port.number = n;
     port.device = "COM" + std::to_string(n);

@@ -3,7 +3,8 @@
 // folder: /dev/ttyS* that are real UARTs (the driver reports a UART type),
 // /dev/ttyUSB* and /dev/ttyACM* (adapters), each named by its
 // /dev/serial/by-id link when one leads to it; and every COM1 to COM9 in the
-// working folder that is a link or a device.
+// working folder (a link or a device; anything else of that name is listed
+// too, as the panel would take it for that port, and fails to open).
 
 #include <string>
 
