@@ -315,17 +315,14 @@ class SetupRun(harness.Panel):
 
 class Setup(harness.PanelTestCase):
     def test_setup_finds_the_receiver_and_saves(self):
-        """The setup finds the simulator on COM1 at 9600 by itself; V turns the
-        panel's voice off, W writes TALVARO.CFG and leaves; LM and EX were all
-        it sent."""
+        """Found by itself on COM1 at 9600; V, then W writes TALVARO.CFG; only LM and EX sent."""
         p = self.panel(connect=False, kind=SetupRun)
         p.wait_clip("b9600")
-        self.assertEqual(p.clips()[:3], ["talvaro", "setup", "ports"])
-        self.assertEqual(p.clips()[-5:], ["looking", "found", "port", "1", "b9600"])
+        self.assertEqual((p.clips()[:3], p.clips()[-5:]),
+                         (["talvaro", "setup", "ports"], ["looking", "found", "port", "1", "b9600"]))
         p.press("V", clip="off")
         p.keys("W")
-        self.assertEqual(p.wait_exit(), 0)
-        self.assertEqual(p.clips()[-1], "saved")
+        self.assertEqual((p.wait_exit(), p.clips()[-1]), (0, "saved"))
         self.assertEqual(p.read_file("TALVARO.CFG"),
                          crlf_lines(["PRT=COM1", "BAUDR=9600", "MODEL=AR8600", "VOICE=0", "DEBUG=0"]))
         self.assertTrue(os.path.islink(p.path("COM1")), "the simulator's link stays as it was")
