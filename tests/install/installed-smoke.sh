@@ -2,11 +2,12 @@
 # The installed programs from an empty folder, under their own Xvfb: the
 # installed simulator stands in for the receiver as COM1 in ~/Talvaro (HOME is
 # a fresh folder); the desktop launcher's first start opens the setup window,
-# and Escape there ends it without a configuration or a panel;
+# which speaks, and Escape there ends it without a configuration or a panel;
 # talvaro-setup --detect --write finds the simulator and writes TALVARO.CFG;
 # the launcher then starts the installed panel there, which reaches the
-# simulator, speaks with the installed clips (the working folder and the
-# program's folder have none), and Q ends it with EX last on the wire. Then
+# simulator, speaks, and Q ends it with EX last on the wire. Both speak with
+# the installed clips (the working folder and the program's folder have
+# none). Then
 # the desktop entry is validated and each manual page rendered without a
 # warning. PREFIX (first argument, default /usr) is where the tree is
 # installed: a tree installed elsewhere with cmake --install works the same.
@@ -43,6 +44,9 @@ wait_until() {
 since=0
 commands() { tail -n +$((since + 1)) "$work/sim.log" | grep -v '^[0-9.]* # ' | cut -d' ' -f2- | tr -d '\r'; }
 polled() { commands | grep -qx LM; }
+# Audio goes to a file: it holds sound only when clips were found (the working
+# folder and the program's folder have none: they come from share/talvaro).
+spoke() { [ -n "$(tr -d '\0' <"$home/audio.raw" 2>/dev/null | head -c 1)" ]; }
 window_named() { timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
 
 mkdir -p "$work"
@@ -50,6 +54,7 @@ cd "$work"
 "$bin/ar8600-sim" --link COM1 --log sim.log >"$home/sim.out" 2>&1 &
 pids+=($!)
 wait_until 15 test -L COM1 -a -f sim.log || fail "the simulator's link COM1"
+if [ -e wave ] || [ -e "$bin/wave" ]; then fail "clips beside the working folder or the program"; fi
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$home/display" >"$home/xvfb.log" 2>&1 &
 pids+=($!)
 wait_until 20 grep -qs '^[0-9]*$' "$home/display" || fail "no X server"
@@ -67,11 +72,11 @@ wait "$launcher" || true
 if [ -e TALVARO.CFG ] || [ -n "$(xdotool search --name 'AR8600 Talvaro Front Panel')" ]; then
   fail "the panel started, or a configuration was written, after Escape"
 fi
+spoke || fail "the setup program played no clip"
 
 echo "-- talvaro-setup --detect --write"
 "$bin/talvaro-setup" --detect --write >>"$home/setup.out" 2>&1 || fail "talvaro-setup exited with $?"
 cmp -s <(head -n 2 TALVARO.CFG) <(printf 'PRT=COM1\r\nBAUDR=9600\r\n') || fail "TALVARO.CFG: $(head -2 TALVARO.CFG)"
-if [ -e wave ] || [ -e "$bin/wave" ]; then fail "clips beside the working folder or the program"; fi
 
 echo "-- the panel from the desktop launcher"
 since=$(wc -l <sim.log)
@@ -82,8 +87,7 @@ pids+=("$panel")
 window=$(window_named 'AR8600 Talvaro Front Panel') || fail "no panel window"
 wait_until 60 polled || fail "the panel did not poll the receiver"
 [ "$(commands | head -n 4 | tr '\n' ' ')" = "VA0145000000 MD1 ST012.50 AT0 " ] || fail "first commands: $(commands | head -4)"
-# Audio goes to a file: it holds sound only when the start's clips were found.
-[ -n "$(tr -d '\0' <"$home/audio.raw" 2>/dev/null | head -c 1)" ] || fail "no clip was played"
+spoke || fail "the panel played no clip"
 
 xdotool windowfocus --sync "$window"
 xdotool key --window "$window" q
