@@ -9,11 +9,11 @@ packages=("$@")
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libsdl2-dev libsdl2-ttf-dev libfontconfig-dev
   espeak-ng sox festival festvox-us-slt-hts festvox-italp16k
+  dpkg-dev file desktop-file-utils man-db
   xvfb xdotool x11-utils imagemagick xauth fonts-dejavu-core fonts-liberation2
   clang clang-format-14 libclang-rt-14-dev
   python3 shellcheck pyflakes3
   g++-mingw-w64-x86-64-posix wine wine64 googletest zip
-  dpkg-dev file desktop-file-utils man-db
 )
 
 missing=()
