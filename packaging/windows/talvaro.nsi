@@ -10,8 +10,9 @@
 ; uninstaller removes the program and the entries and never the working
 ; folder or anything in it. /S installs or uninstalls without a question.
 
-Unicode true
-!include "x64.nsh"
+; A 64-bit installer, as the programs are: it needs no 32-bit layer of
+; Windows (nor of wine), and its registry view is the 64-bit one.
+Target amd64-unicode
 
 !ifndef VERSION | STAGE | OUTFILE
   !error "give -DVERSION=, -DSTAGE= and -DOUTFILE="
@@ -31,14 +32,6 @@ Page directory
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
-
-Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_OK|MB_ICONSTOP "Talvaro needs 64-bit Windows." /SD IDOK
-    Abort
-  ${EndIf}
-  SetRegView 64
-FunctionEnd
 
 Section "Talvaro"
   ; Start-menu entries and the working folder belong to the user who installs.
@@ -68,10 +61,6 @@ Section "Talvaro"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
-
-Function un.onInit
-  SetRegView 64
-FunctionEnd
 
 Section "Uninstall"
   SetShellVarContext current
