@@ -326,7 +326,8 @@ const char* const kDirectiveHelp = R"(  signal MHZ LEVEL [start=S] [stop=S] [on=
                         stopped search or scan, 0 = at once (default 2)
   resize-delay S        seconds before a bank resize is answered (default 1)
   report-interval S     seconds between continuous level reports (default 0.25)
-  baud N                pace the output at N baud, 11 bit times a byte (0 = off)
+  baud N                pace the output at N baud, 11 bit times a byte, and
+                        answer only a line set to N baud (0 = off)
   latency MS            milliseconds before each reply (default 10)
   seed N                seed of the garbage fault's random bytes
   fault KIND            none (clears all), silence, late MS, bytewise [MS gap,

@@ -51,7 +51,10 @@ Options:
                        signal has gone, 0 = at once (default 2)
   --resize-delay S     seconds before a bank resize is answered (default 1)
   --baud N             pace the output like a serial line at N baud
-                       (11 bit times a byte; default: unpaced)
+                       (11 bit times a byte; default: unpaced), and answer
+                       only while the other end has set the line to N baud:
+                       at another speed each command gets a few junk bytes
+                       instead, as a real line at the wrong speed does
   --latency MS         milliseconds before each reply (default 10)
   --fault KIND[:MS]    start with a fault (see fault below); repeatable
   --seed N             seed of the garbage fault
@@ -357,8 +360,14 @@ void Simulator::log_line(std::string_view text) {
   std::fflush(log_.get());
 }
 
+// What a command sent at the wrong line speed gets back: bytes that are no
+// reply and no line end, as the receiver's UART makes of misread bits.
+constexpr std::string_view kWrongSpeedJunk = "\xF0\x80\xFE";
+
 void Simulator::receive() {
   char buffer[4096];
+  // At --baud N the receiver hears only a line set to N baud.
+  const bool wrong_speed = line_.baud > 0 && terminal_ && !line_speed_is(*terminal_, line_.baud);
   for (int reads = 0; reads < 16 && terminal_; ++reads) {
     const ssize_t count = ::read(terminal_->master.get(), buffer, sizeof buffer);
     if (count < 0 && errno == EINTR) continue;
@@ -367,6 +376,16 @@ void Simulator::receive() {
       return;
     }
     for (const auto& item : splitter_.feed(std::string_view(buffer, static_cast<std::size_t>(count)))) {
+      if (wrong_speed && item.kind != ReceivedItem::Kind::flow_off && item.kind != ReceivedItem::Kind::flow_on) {
+        log_line("# wrong line speed: " + visible_text(item.kind == ReceivedItem::Kind::command
+                                                           ? item.text
+                                                           : std::string(1, static_cast<char>(item.byte))));
+        if (listener_) {
+          queue_.push_back({std::string(kWrongSpeedJunk), 0, SteadyClock::now() + line_.latency});
+          queued_bytes_ += kWrongSpeedJunk.size();
+        }
+        continue;
+      }
       switch (item.kind) {
         case ReceivedItem::Kind::command:
           log_received(item.overlong ? item.text + "..." : item.text);

@@ -31,6 +31,12 @@ speed_t speed_for(long baud) {
 
 }  // namespace
 
+bool line_speed_is(const PseudoTerminal& terminal, long baud) {
+  termios settings{};
+  if (::tcgetattr(terminal.master.get(), &settings) != 0) return false;
+  return ::cfgetospeed(&settings) == speed_for(baud) && ::cfgetispeed(&settings) == speed_for(baud);
+}
+
 void FileDescriptor::reset() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;

@@ -44,6 +44,10 @@ struct PseudoTerminal {
 // Nothing, with the reason in `error`, when the terminal cannot be made.
 std::optional<PseudoTerminal> open_pseudo_terminal(long baud, std::string& error);
 
+// Whether the line speed set on the terminal (by whoever has the slave end
+// open: on Linux the master reads the slave's settings) is baud.
+bool line_speed_is(const PseudoTerminal& terminal, long baud);
+
 // A symbolic link at `path` to `target`, replacing a link that is there
 // (but never a file). Removed again by its destructor when it still points
 // to the same target.

@@ -432,10 +432,14 @@ class PosixSerialDevice final : public SerialDevice {
 
 std::unique_ptr<SerialDevice> PosixSerialPorts::open(int port_number, int baud) {
   if (port_number < 1 || port_number > 256) return nullptr;
+  return open_serial_device(device_path(port_number), baud);
+}
+
+std::unique_ptr<SerialDevice> open_serial_device(const std::string& path, int baud) {
   const speed_t* speed = speed_for(baud);
   if (speed == nullptr) return nullptr;
 
-  FileDescriptor fd = open_terminal(device_path(port_number));
+  FileDescriptor fd = open_terminal(path);
   if (!fd.valid() || !lock_exclusive(fd.get())) return nullptr;
   termios found{};
   if (::tcgetattr(fd.get(), &found) != 0) return nullptr;

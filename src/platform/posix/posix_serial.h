@@ -10,6 +10,7 @@
 // behaves as a closed port.
 
 #include <memory>
+#include <string>
 
 #include "core/platform.h"
 
@@ -19,5 +20,8 @@ class PosixSerialPorts final : public SerialPorts {
  public:
   std::unique_ptr<SerialDevice> open(int port_number, int baud) override;
 };
+
+// Opens the terminal device at path as SerialPorts::open opens port N's.
+std::unique_ptr<SerialDevice> open_serial_device(const std::string& path, int baud);
 
 }  // namespace talvaro

@@ -1,0 +1,37 @@
+// The simulator at --baud N answers only a line set to N baud.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/posix/posix_serial.h"
+#include "sim/sim_process.h"
+
+namespace talvaro::testing {
+namespace {
+
+// What "LM" gets back on the line at this speed within half a second.
+std::string answer(const std::string& path, int baud) {
+  auto device = open_serial_device(path, baud);
+  if (!device || !device->set_line_format(8, 0, 2)) return "(cannot open)";
+  device->set_read_timeouts(-1);
+  device->write("LM\r", 3);
+  std::string got;
+  char buffer[64];
+  for (int wait = 0; wait < 50 && got.find('\n') == std::string::npos; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    got.append(buffer, static_cast<std::size_t>(device->read(buffer, sizeof buffer)));
+  }
+  return got;
+}
+
+TEST(SimBaud, AnswersOnlyAtItsLineSpeed) {
+  const SimProcess sim({"--baud", "19200"});
+  EXPECT_EQ(answer(sim.path, 9600), "\xF0\x80\xFE");
+  EXPECT_EQ(answer(sim.path, 19200).substr(0, 2), "LM");
+  const SimProcess unpaced({});
+  EXPECT_EQ(answer(unpaced.path, 4800).substr(0, 2), "LM") << "without --baud every speed is answered";
+}
+
+}  // namespace
+}  // namespace talvaro::testing
