@@ -23,6 +23,9 @@
 #include "platform/win32/win32_ports.h"
 #include "platform/win32/win32_serial.h"
 #include "setup/setup.h"
+#ifdef TALVARO_CLIP_LOG
+#include "app/clip_log.h"
+#endif
 
 namespace {
 
@@ -68,7 +71,13 @@ int main(int argc, char** argv) {
     return setup::run_command_line(ports, args, std::cout, std::cerr);
   }
   Win32Display display(GetModuleHandleA(nullptr));
-  Win32Audio audio;
+  Win32Audio win32_audio;
+#ifdef TALVARO_CLIP_LOG
+  // The test build records every clip in clips.log in the working folder.
+  ClipLogAudio audio(win32_audio, "clips.log");
+#else
+  Audio& audio = win32_audio;
+#endif
   Win32SerialPorts serial;
   Win32Clock clock;
   Win32Events events;
