@@ -188,7 +188,7 @@ class Installed(unittest.TestCase):
         if os.path.islink(os.path.dirname(working)):  # wine's link to $HOME: the tests keep to the prefix
             os.remove(os.path.dirname(working))
         shutil.rmtree(working, ignore_errors=True)
-        installer, = glob.glob(os.path.join(source, "dist", "talvaro-*-windows-x64-setup.exe"))
+        installer = max(glob.glob(os.path.join(source, "dist", "talvaro-*-windows-x64-setup.exe")), key=os.path.getmtime)
         wine_tool("wine", installer, "/S", check=True)
         wine_tool("wineserver", "-w")
         for name in ("talvaro.exe", "talvaro-setup.exe", "uninstall.exe", "README.TXT", "wave/shdel.wav"):
