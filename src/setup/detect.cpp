@@ -1,27 +1,27 @@
 #include "setup/detect.h"
 
-#include <algorithm>
+#include <string>
 #include <string_view>
 #include <utility>
+
+#include "link/receiver.h"
 
 namespace talvaro::setup {
 
 namespace {
 
-constexpr std::string_view probe = "LM\r";
-constexpr std::string_view leave_remote = "EX\r";
-constexpr std::string_view reply_start = "LM";
-// The receiver's format: 8 data bits, no parity, two stop bits.
-constexpr int data_bits = 8;
-constexpr int no_parity = 0;
-constexpr int two_stop_bits = 2;
+// The level query is harmless at any time and answered at once, with a
+// reply that starts with its own command.
+constexpr std::string_view reply_start = receiver::command::level;
 // A line longer than any reply is junk; so are bytes beyond it.
 constexpr std::size_t longest_reply = 64;
 // Reads per step: bounds a step on a line that never stops sending.
 constexpr int reads_per_step = 16;
 
-void write_text(SerialDevice& device, std::string_view text) {
-  device.write(text.data(), static_cast<int>(text.size()));
+// A command as the receiver takes it: ended by CR.
+void send(SerialDevice& device, std::string_view command) {
+  const std::string line = std::string(command) + "\r";
+  device.write(line.data(), static_cast<int>(line.size()));
 }
 
 }  // namespace
@@ -63,7 +63,7 @@ void Detector::start_try(TimePoint now) {
     if (device_->read(buffer, static_cast<int>(sizeof buffer)) <= 0) break;
   }
   received_.clear();
-  write_text(*device_, probe);
+  send(*device_, receiver::command::level);
   deadline_ = now + reply_time_limit;
 }
 
@@ -71,7 +71,7 @@ Detector::Event Detector::step(TimePoint now) {
   if (finished_) return Event::none;
   if (device_) {
     if (answered()) {
-      write_text(*device_, leave_remote);
+      send(*device_, receiver::command::exit_remote);
       device_.reset();
       finished_ = true;
       return Event::found;
@@ -92,7 +92,8 @@ Detector::Event Detector::step(TimePoint now) {
       baud_ = 0;
       return Event::unopened;
     }
-    if (device_->set_line_format(data_bits, no_parity, two_stop_bits)) {
+    const receiver::LineFormat& format = receiver::line_format;
+    if (device_->set_line_format(format.data_bits, format.parity, format.stop_bits)) {
       start_try(now);
       return Event::none;
     }

@@ -6,6 +6,7 @@ panel neither crashes, hangs nor spins, and still answers keys).
     python3 tests/e2e/e2e.py --build build [Scenarios.test_first_start ...]
 """
 
+import os
 import re
 import signal
 import sys
@@ -294,6 +295,38 @@ class Faults(harness.PanelTestCase):
         self.assertEqual(p.quit(), 0)
         self.assertEqual((p.clips(since=m), p.sim_commands()[-1], "rnc" in p.clips()), (["quit"], "EX", False))
         self.assert_state_record(p, "FM", "146.25", "145", "146", "12.5")
+
+
+class SetupRun(harness.Panel):
+    """talvaro-setup in the working folder where the simulator is COM1, without TALVARO.CFG."""
+
+    def __init__(self, build, **options):
+        super().__init__(build, **options)
+        self.program = os.path.join(self.build, "talvaro-setup-e2e")
+
+    def prepare(self):
+        super().prepare()
+        os.remove(self.path("TALVARO.CFG"))
+
+    def find_window(self):
+        found = self.xdotool("search", "--onlyvisible", "--name", "AR8600 Talvaro Setup") or ""
+        return next(iter(found.split()), None)
+
+
+class Setup(harness.PanelTestCase):
+    def test_setup_finds_the_receiver_and_saves(self):
+        """Found by itself on COM1 at 9600; V, then W writes TALVARO.CFG; only LM and EX sent."""
+        p = self.panel(connect=False, kind=SetupRun)
+        p.wait_clip("b9600")
+        self.assertEqual((p.clips()[:3], p.clips()[-5:]),
+                         (["talvaro", "setup", "ports"], ["looking", "found", "port", "1", "b9600"]))
+        p.press("V", clip="off")
+        p.keys("W")
+        self.assertEqual((p.wait_exit(), p.clips()[-1]), (0, "saved"))
+        self.assertEqual(p.read_file("TALVARO.CFG"),
+                         crlf_lines(["PRT=COM1", "BAUDR=9600", "MODEL=AR8600", "VOICE=0", "DEBUG=0"]))
+        self.assertTrue(os.path.islink(p.path("COM1")), "the simulator's link stays as it was")
+        self.assertEqual(p.sim_commands(), ["LM", "EX"])
 
 
 if __name__ == "__main__":

@@ -16,8 +16,8 @@ namespace talvaro::testing {
 class SimProcess {
  public:
   explicit SimProcess(std::vector<std::string> options) {
-    options.insert(options.begin(), SIM_PROGRAM);
-    std::vector<char*> argv;
+    std::string program = SIM_PROGRAM;
+    std::vector<char*> argv{program.data()};
     for (auto& option : options) argv.push_back(option.data());
     argv.push_back(nullptr);
     int ends[2];
