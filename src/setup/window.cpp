@@ -102,7 +102,8 @@ void show(SetupState& s) {
     const PortCandidate& shown = s.session.ports[s.selected].port;
     if (!s.session.chosen) port = cat(port, "   (from the file)");
     port = cat(port, shown.usb ? "  USB" : "");
-    device = cat(port_text(shown.number), ": ", shown.device, shown.in_folder ? " (folder)" : "");
+    device = shown.in_folder ? cat(shown.device, " in the folder: ", shown.identity)
+                             : cat(port_text(shown.number), ": ", shown.device);
   }
   draw(s, title_field, "Talvaro Setup");
   draw(s, port_field, port);
@@ -111,7 +112,7 @@ void show(SetupState& s) {
   draw(s, switches_field,
        cat("Voice ", settings.voice ? "on" : "off", "    Debug log ", settings.debug ? "on" : "off"));
   draw(s, status_field, s.status);
-  draw(s, keys_field, "Up Down Enter F B V D   W save   Esc leave   H help");
+  draw(s, keys_field, "H help    W save    Esc leave");
 }
 
 void start_detection(SetupState& s, bool every_port) {
