@@ -13,7 +13,7 @@ packages=("$@")
   xvfb xdotool x11-utils imagemagick xauth fonts-dejavu-core fonts-liberation2
   clang clang-format-14 libclang-rt-14-dev
   python3 shellcheck pyflakes3
-  g++-mingw-w64-x86-64-posix wine wine64 googletest zip
+  g++-mingw-w64-x86-64-posix wine wine64 googletest zip nsis
 )
 
 missing=()

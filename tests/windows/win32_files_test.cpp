@@ -1,5 +1,6 @@
 // The file calls on Windows: what the POSIX mode bits and links do on Linux,
-// the read-only attribute and the device names do here.
+// the read-only attribute and the device names do here. And the port
+// finder's reading of Windows' port names.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "core/files.h"
+#include "platform/win32/win32_ports.h"
 
 namespace talvaro {
 namespace {
@@ -61,6 +63,19 @@ TEST(Win32Files, ReadOnlyBankFilesAreNeverReplacedAndOthersAreWhole) {
   EXPECT_TRUE(files::remove_name(bank));
   EXPECT_TRUE(files::remove_name(bank));
   fs::remove_all(dir);
+}
+
+TEST(Win32Ports, NamesNumbersAndAdaptersAndWhatDoesNotOpen) {
+  const std::pair<const char*, int> names[] = {{"COM1", 1},  {"com12", 12}, {"COM256", 256}, {"COM257", 0},
+                                               {"COM0", 0},  {"COM01", 0},  {"COM", 0},      {"LPT1", 0},
+                                               {"COM1:", 0}, {"XCOM1", 0},  {"COM9999", 0}};
+  for (const auto& [name, number] : names) EXPECT_EQ(com_port_number(name), number) << name;
+  EXPECT_TRUE(plug_in_driver("\\Device\\VCP0") && plug_in_driver("\\Device\\USBSER000"));
+  EXPECT_FALSE(plug_in_driver("\\Device\\Serial0"));
+  Win32PortFinder finder;
+  for (const char* device : {"", "NUL", "C:\\windows\\win.ini"}) {
+    EXPECT_EQ(finder.open_device(device, 9600), nullptr) << device;
+  }
 }
 
 }  // namespace

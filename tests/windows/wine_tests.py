@@ -1,12 +1,15 @@
 """Tests of the Windows build under wine (a prefix in the Windows build folder):
-the core tests, the Win32 display and events (win32_probe.exe), and
-talvaro-e2e.exe against the simulator, beside the Linux build for the same keys.
+the core tests, the Win32 display and events (win32_probe.exe),
+talvaro-e2e.exe against the simulator, beside the Linux build for the same keys,
+and the installer with the installed programs against the simulator.
 
     wine_tests.py --windows-build build-windows --build build [--keep] [Test.test_name]
 """
 
 import argparse
 import dataclasses
+import getpass
+import glob
 import os
 import shutil
 import subprocess
@@ -28,15 +31,16 @@ LINE_WORDS = {"parenb", "parodd", "cs5", "cs6", "cs7", "cs8", "cstopb", "1200", 
 
 def wine_environment():
     prefix = os.path.join(os.path.abspath(SETTINGS["windows_build"]), "wineprefix")
-    return {"WINEPREFIX": prefix, "WINEDLLOVERRIDES": "mscoree,mshtml=", "WINEDEBUG": "-all"}
+    # No menu entries on the Linux desktop for the shortcuts the installer makes.
+    return {"WINEPREFIX": prefix, "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d", "WINEDEBUG": "-all"}
 
 
-def wine_tool(*arguments, check=False):  # in the tests' prefix, made on first use
+def wine_tool(*arguments, check=False, **options):  # in the tests' prefix, made on first use
     environment = dict(os.environ, **wine_environment())
     if not os.path.isfile(os.path.join(environment["WINEPREFIX"], "system.reg")):
         subprocess.run(["wineboot", "-i"], env=environment, capture_output=True, timeout=300, check=True)
         subprocess.run(["wineserver", "-w"], env=environment, timeout=300)
-    return subprocess.run(list(arguments), env=environment, capture_output=True, timeout=120, check=check)
+    return subprocess.run(list(arguments), env=environment, capture_output=True, timeout=120, check=check, **options)
 
 
 def end_wine():  # the prefix's wine server and every program it runs
@@ -47,12 +51,16 @@ def windows_program(*parts):
     return os.path.join(os.path.abspath(SETTINGS["windows_build"]), *parts)
 
 
+def drive_c(*parts):
+    return os.path.join(wine_environment()["WINEPREFIX"], "drive_c", *parts)
+
+
 class WinePanel(harness.Panel):
     """talvaro-e2e.exe under wine, the simulator's terminal as COM1 of the prefix, the Linux build's clips."""
 
-    def __init__(self, build=None, **options):
+    def __init__(self, build=None, exe=None, **options):
         super().__init__(build or harness.SETTINGS["build"], **options)
-        self.exe = windows_program("talvaro-e2e.exe")
+        self.exe = exe or windows_program("talvaro-e2e.exe")
         self.program = self.path("talvaro-under-wine")
         with open(self.program, "w") as script:
             script.write('#!/bin/sh\nexec wine "%s"\n' % self.exe)
@@ -66,7 +74,8 @@ class WinePanel(harness.Panel):
 
     def prepare(self):
         super().prepare()
-        os.symlink(os.path.join(self.build, "wave"), self.path("wave"))
+        if self.exe.endswith("e2e.exe"):  # an installed program brings its clips
+            os.symlink(os.path.join(self.build, "wave"), self.path("wave"))
         self.terminal = os.readlink(self.path("COM1"))
         self.found_settings = self.line_settings()
         wine_tool("wine", "reg", "add", r"HKLM\Software\Wine\Ports", "/v", "COM1", "/d", self.terminal, "/f", check=True)
@@ -167,6 +176,52 @@ class Panel(harness.PanelTestCase):
         self.assertEqual(p.clips(since=m), ["rnc"])
         self.assertEqual(p.sim_commands(), [])
         self.assertEqual(p.file_lines("bank00.dat")[1:], ["FM", "145.0", "145", "146", "12.5", "9999"])
+
+
+class Installed(unittest.TestCase):
+    def test_install_setup_panel_and_uninstall(self):
+        """The installed setup and panel in Documents\\Talvaro against the simulator; the uninstaller leaves it."""
+        self.addCleanup(end_wine)
+        user, source = drive_c("users", getpass.getuser()), os.path.join(os.path.dirname(__file__), "..", "..")
+        programs, working = drive_c("Program Files", "Talvaro"), os.path.join(user, "Documents", "Talvaro")
+        menu = os.path.join(user, "AppData", "Roaming", "Microsoft", "Windows", "Start Menu", "Programs", "Talvaro")
+        if os.path.islink(os.path.dirname(working)):  # wine's link to $HOME: the tests keep to the prefix
+            os.remove(os.path.dirname(working))
+        shutil.rmtree(working, ignore_errors=True)
+        installer = max(glob.glob(os.path.join(source, "dist", "talvaro-*-windows-x64-setup.exe")), key=os.path.getmtime)
+        wine_tool("wine", installer, "/S", check=True)
+        wine_tool("wineserver", "-w")
+        for name in ("talvaro.exe", "talvaro-setup.exe", "uninstall.exe", "README.TXT", "wave/shdel.wav"):
+            self.assertTrue(os.path.isfile(os.path.join(programs, name)), name)
+        for entry in ("Talvaro.lnk", "Talvaro setup.lnk"):  # both start in the working folder
+            self.assertIn("\\Documents\\Talvaro".encode("utf-16-le").decode("latin-1"), harness.read_text(os.path.join(menu, entry)))
+
+        p = WinePanel(exe=os.path.join(programs, "talvaro.exe"), folder=working)
+        self.addCleanup(p.close)
+        p.prepare()
+        os.remove(p.path("TALVARO.CFG"))
+        setup = os.path.join(programs, "talvaro-setup.exe")
+        self.assertIn("1 COM1", wine_tool("wine", setup, "--list", cwd=working).stdout.decode())
+        for baud in ("19200", "9600"):  # found at the receiver's speed
+            p.control("baud " + baud)
+            wrote = wine_tool("wine", setup, "--detect", "--write", cwd=working)
+            self.assertEqual((wrote.returncode, p.read_file("TALVARO.CFG")), (0, harness.config_text(baud=baud, debug="0")))
+        # The window: V turns the voice off, W writes and leaves.
+        window = harness.start_child(["wine", setup], cwd=working, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     env=dict(os.environ, DISPLAY=p.xvfb.display, **wine_environment()))
+        self.addCleanup(harness.stop_process, window)
+        found = p.wait_for(lambda: p.xdotool("search", "--onlyvisible", "--name", "Talvaro Setup"), "the setup window")
+        p.xdotool("windowfocus", "--sync", found.split()[-1], check=True)
+        p.xdotool("key", "--delay", "200", "v", "w", check=True)
+        self.assertEqual((window.wait(timeout=60), p.file_lines("TALVARO.CFG")[3]), (0, "VOICE=0"))
+
+        p.start_panel()
+        p.wait_for(p.sim_commands, "the first bytes on the wire", timeout=90)
+        self.assertEqual(p.quit(), 0)
+        wine_tool("wine", os.path.join(programs, "uninstall.exe"), "/S", check=True)
+        wine_tool("wineserver", "-w")
+        self.assertFalse(os.path.exists(programs) or os.path.exists(menu))
+        self.assertEqual((p.file_lines("bank00.dat")[-1], p.file_lines("TALVARO.CFG")[3]), ("9999", "VOICE=0"))
 
 
 class Core(unittest.TestCase):

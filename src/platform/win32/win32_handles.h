@@ -62,12 +62,18 @@ struct WindowKind {
   static Handle none() { return nullptr; }
   static void release(Handle window) { ::DestroyWindow(window); }
 };
+struct RegistryKeyKind {
+  using Handle = HKEY;
+  static Handle none() { return nullptr; }
+  static void release(Handle key) { ::RegCloseKey(key); }
+};
 
 using File = Owned<FileKind>;
 using MemoryDc = Owned<MemoryDcKind>;
 using Bitmap = Owned<GdiObjectKind<HBITMAP>>;
 using Font = Owned<GdiObjectKind<HFONT>>;
 using Window = Owned<WindowKind>;
+using RegistryKey = Owned<RegistryKeyKind>;
 
 // The device context of a window, for the length of one drawing.
 class WindowDc {

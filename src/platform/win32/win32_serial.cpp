@@ -145,9 +145,10 @@ class Win32SerialDevice final : public SerialDevice {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> Win32SerialPorts::open(int port_number, int baud) {
-  if (port_number < 1 || port_number > 256 || baud <= 0) return nullptr;
-  const std::string name = "\\\\.\\COM" + std::to_string(port_number);
+std::unique_ptr<SerialDevice> open_serial_device(const std::string& device, int baud) {
+  // Only a bare device name: a path would open something other than a port.
+  if (device.empty() || baud <= 0 || device.find_first_of("\\/:") != std::string::npos) return nullptr;
+  const std::string name = "\\\\.\\" + device;
   // No sharing: a second opener, in this or another program, is refused.
   win32::File port(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -159,9 +160,14 @@ std::unique_ptr<SerialDevice> Win32SerialPorts::open(int port_number, int baud) 
   if (!GetCommState(port.get(), &found) || !GetCommTimeouts(port.get(), &found_timeouts)) return nullptr;
   // From here on the device owns the port: a failed set-up gives the found
   // settings back and closes it.
-  auto device = std::make_unique<Win32SerialDevice>(std::move(port), found, found_timeouts);
-  if (!device->set_up(baud)) return nullptr;
-  return device;
+  auto opened = std::make_unique<Win32SerialDevice>(std::move(port), found, found_timeouts);
+  if (!opened->set_up(baud)) return nullptr;
+  return opened;
+}
+
+std::unique_ptr<SerialDevice> Win32SerialPorts::open(int port_number, int baud) {
+  if (port_number < 1 || port_number > 256) return nullptr;
+  return open_serial_device("COM" + std::to_string(port_number), baud);
 }
 
 }  // namespace talvaro

@@ -7,10 +7,16 @@
 // port from then on: nothing waits and nothing spins.
 
 #include <memory>
+#include <string>
 
 #include "core/platform.h"
 
 namespace talvaro {
+
+// Opens the port Windows names device ("COM3", also "COM12") as
+// \\.\<device>, as Win32SerialPorts::open does by number; nullptr when it
+// is not a serial port or cannot be opened or set up.
+std::unique_ptr<SerialDevice> open_serial_device(const std::string& device, int baud);
 
 class Win32SerialPorts final : public SerialPorts {
  public:
