@@ -187,6 +187,7 @@ class Installed(unittest.TestCase):
         menu = os.path.join(user, "AppData", "Roaming", "Microsoft", "Windows", "Start Menu", "Programs", "Talvaro")
         if os.path.islink(os.path.dirname(working)):  # wine's link to $HOME: the tests keep to the prefix
             os.remove(os.path.dirname(working))
+        os.makedirs(os.path.dirname(working), exist_ok=True)  # as on Windows, Documents is there
         shutil.rmtree(working, ignore_errors=True)
         installer = max(glob.glob(os.path.join(source, "dist", "talvaro-*-windows-x64-setup.exe")), key=os.path.getmtime)
         wine_tool("wine", installer, "/S", check=True)

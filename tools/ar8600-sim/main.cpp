@@ -366,8 +366,6 @@ constexpr std::string_view kWrongSpeedJunk = "\xF0\x80\xFE";
 
 void Simulator::receive() {
   char buffer[4096];
-  // At --baud N the receiver hears only a line set to N baud.
-  const bool wrong_speed = line_.baud > 0 && terminal_ && !line_speed_is(*terminal_, line_.baud);
   for (int reads = 0; reads < 16 && terminal_; ++reads) {
     const ssize_t count = ::read(terminal_->master.get(), buffer, sizeof buffer);
     if (count < 0 && errno == EINTR) continue;
@@ -375,6 +373,10 @@ void Simulator::receive() {
       if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) listener_gone();
       return;
     }
+    // At --baud N the receiver hears only a line set to N baud. The speed is
+    // looked at once the bytes are in: the other end sets its line before it
+    // writes, but may do both in the moment between a wake-up and the read.
+    const bool wrong_speed = line_.baud > 0 && !line_speed_is(*terminal_, line_.baud);
     for (const auto& item : splitter_.feed(std::string_view(buffer, static_cast<std::size_t>(count)))) {
       if (wrong_speed && item.kind != ReceivedItem::Kind::flow_off && item.kind != ReceivedItem::Kind::flow_on) {
         log_line("# wrong line speed: " + visible_text(item.kind == ReceivedItem::Kind::command
