@@ -2,6 +2,7 @@
 // the receiver, TALVARO.CFG kept or written, and the window driven by keys.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "setup/detect.h"
@@ -146,6 +147,11 @@ TEST(SetupConfig, KeepsWhatWasNotChangedAndWritesNothingWhenTheLinkIsRefused) {
   EXPECT_EQ(command({"--port", "2", "--baud", "4800", "--write"}), 3);
   EXPECT_EQ(finder.links, (std::vector<std::string>{"2>usb-A"}));
   EXPECT_EQ(bench.read_file("TALVARO.CFG"), "PRT=COM7 \r\nBAUDR=38400\r\nMODEL=AR8600\r\nVOICE=1\r\nDEBUG=1\r\n");
+  // A read-only file is not replaced, not even by root.
+  std::filesystem::permissions(bench.dir / "TALVARO.CFG", std::filesystem::perms::owner_read);
+  EXPECT_EQ(command({"--voice", "off", "--write"}), 3);
+  EXPECT_EQ(bench.read_file("TALVARO.CFG"), "PRT=COM7 \r\nBAUDR=38400\r\nMODEL=AR8600\r\nVOICE=1\r\nDEBUG=1\r\n");
+  std::filesystem::permissions(bench.dir / "TALVARO.CFG", std::filesystem::perms::owner_all);  // Windows deletes it then
   // Bad arguments: exit 1, nothing done.
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"--port", "12", "--write"}, {"--baud", "1200", "--write"}, {"--voice"}, {"--port", "3", "--write"}, {}}) {
