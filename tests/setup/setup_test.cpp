@@ -151,8 +151,8 @@ TEST(SetupConfig, KeepsWhatWasNotChangedAndWritesNothingWhenTheLinkIsRefused) {
   std::filesystem::permissions(bench.dir / "TALVARO.CFG", std::filesystem::perms::owner_read);
   EXPECT_EQ(command({"--voice", "off", "--write"}), 3);
   EXPECT_EQ(bench.read_file("TALVARO.CFG"), "PRT=COM7 \r\nBAUDR=38400\r\nMODEL=AR8600\r\nVOICE=1\r\nDEBUG=1\r\n");
-  std::filesystem::permissions(bench.dir / "TALVARO.CFG",
-                               std::filesystem::perms::owner_all);  // Windows deletes it then
+  // Writable again, so that Windows can delete it with the folder.
+  std::filesystem::permissions(bench.dir / "TALVARO.CFG", std::filesystem::perms::owner_all);
   // Bad arguments: exit 1, nothing done.
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"--port", "12", "--write"}, {"--baud", "1200", "--write"}, {"--voice"}, {"--port", "3", "--write"}, {}}) {
