@@ -16,16 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/win32_audio.h"
-#include "platform/win32/win32_clock.h"
-#include "platform/win32/win32_display.h"
-#include "platform/win32/win32_events.h"
+#include "app/win32_services.h"
 #include "platform/win32/win32_ports.h"
-#include "platform/win32/win32_serial.h"
 #include "setup/setup.h"
-#ifdef TALVARO_CLIP_LOG
-#include "app/clip_log.h"
-#endif
 
 namespace {
 
@@ -70,17 +63,6 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     return setup::run_command_line(ports, args, std::cout, std::cerr);
   }
-  Win32Display display(GetModuleHandleA(nullptr));
-  Win32Audio win32_audio;
-#ifdef TALVARO_CLIP_LOG
-  // The test build records every clip in clips.log in the working folder.
-  ClipLogAudio audio(win32_audio, "clips.log");
-#else
-  Audio& audio = win32_audio;
-#endif
-  Win32SerialPorts serial;
-  Win32Clock clock;
-  Win32Events events;
-  Platform platform{display, audio, serial, clock, events, program_folder()};
-  return setup::run_window(platform, ports);
+  app::Win32Services services;
+  return setup::run_window(services.platform(), ports);
 }
